@@ -1,0 +1,124 @@
+// The one table through which the plugin reaches Windows; tests put fakes in its slots.
+#pragma once
+
+#include <cstdint>
+
+namespace tallyrun {
+
+// Windows calls its API and call-backs with stdcall in 32-bit code; everywhere
+// else (64-bit Windows, the native build) there is one convention.
+#if defined(_WIN32) && !defined(_WIN64)
+#define TR_WINAPI __attribute__((stdcall))
+#else
+#define TR_WINAPI
+#endif
+
+using win_handle = void*;  // HANDLE, HWND, HINSTANCE: always pointer-sized
+
+// FILETIME: 100 ns ticks since 1601-01-01.
+struct win_filetime {
+    uint32_t low;
+    uint32_t high;
+};
+
+// WIN32_FIND_DATAA as Windows lays it out (318 bytes, padded to 320).
+struct win_find_data {
+    uint32_t attributes;
+    win_filetime creation_time;
+    win_filetime last_access_time;
+    win_filetime last_write_time;
+    uint32_t size_high;
+    uint32_t size_low;
+    uint32_t reserved0;
+    uint32_t reserved1;
+    char name[260];
+    char short_name[14];
+};
+static_assert(sizeof(win_find_data) == 320, "WIN32_FIND_DATAA layout");
+
+using dialog_proc = intptr_t(TR_WINAPI*)(win_handle window, uint32_t message, uintptr_t wparam,
+                                         intptr_t lparam);
+
+// Windows constants the plugin passes or tests for.
+inline const win_handle invalid_handle = reinterpret_cast<win_handle>(intptr_t{-1});
+inline constexpr uint32_t error_file_not_found = 2;
+inline constexpr uint32_t error_path_not_found = 3;
+inline constexpr uint32_t error_access_denied = 5;
+inline constexpr uint32_t error_no_more_files = 18;
+inline constexpr uint32_t error_file_exists = 80;
+inline constexpr uint32_t generic_read = 0x80000000u;
+inline constexpr uint32_t generic_write = 0x40000000u;
+inline constexpr uint32_t file_share_read = 1;
+inline constexpr uint32_t create_always = 2;
+inline constexpr uint32_t open_existing = 3;
+inline constexpr uint32_t file_attribute_normal = 0x80;
+
+// Every Windows function the plugin calls, by its Windows name. In the DLL the
+// slots are filled at start-up by looking each name up in kernel32.dll or
+// user32.dll; a slot may then be null when the lookup failed. In the native
+// build they hold fakes (support/bindings_native.cpp, tests/fakes/).
+struct win_bindings {
+    // user32
+    int32_t(TR_WINAPI* MessageBoxA)(win_handle owner, const char* text, const char* caption,
+                                    uint32_t type);
+    win_handle(TR_WINAPI* GetActiveWindow)();
+    uint32_t(TR_WINAPI* CharLowerBuffA)(char* buffer, uint32_t length);
+    uint32_t(TR_WINAPI* CharUpperBuffA)(char* buffer, uint32_t length);
+    int16_t(TR_WINAPI* GetKeyState)(int32_t key);
+    intptr_t(TR_WINAPI* DialogBoxIndirectParamA)(win_handle instance, const void* dialog_template,
+                                                 win_handle owner, dialog_proc proc,
+                                                 intptr_t init_param);
+    int32_t(TR_WINAPI* EndDialog)(win_handle window, intptr_t result);
+
+    // kernel32
+    int32_t(TR_WINAPI* lstrlenA)(const char* text);
+    int32_t(TR_WINAPI* MultiByteToWideChar)(uint32_t code_page, uint32_t flags, const char* text,
+                                            int32_t length, uint16_t* wide, int32_t wide_length);
+    win_handle(TR_WINAPI* FindFirstFileA)(const char* pattern, win_find_data* data);
+    int32_t(TR_WINAPI* FindNextFileA)(win_handle find, win_find_data* data);
+    int32_t(TR_WINAPI* FindClose)(win_handle find);
+    int32_t(TR_WINAPI* FileTimeToLocalFileTime)(const win_filetime* utc, win_filetime* local);
+    int32_t(TR_WINAPI* LocalFileTimeToFileTime)(const win_filetime* local, win_filetime* utc);
+    int32_t(TR_WINAPI* FileTimeToDosDateTime)(const win_filetime* time, uint16_t* dos_date,
+                                              uint16_t* dos_time);
+    uint32_t(TR_WINAPI* GetDriveTypeA)(const char* root);
+    uint32_t(TR_WINAPI* GetModuleFileNameA)(win_handle module, char* buffer, uint32_t size);
+    int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
+    uint32_t(TR_WINAPI* GetLastError)();
+    void(TR_WINAPI* SetLastError)(uint32_t error);
+    win_handle(TR_WINAPI* CreateFileA)(const char* name, uint32_t access, uint32_t share,
+                                       void* security, uint32_t disposition, uint32_t flags,
+                                       win_handle template_file);
+    int32_t(TR_WINAPI* ReadFile)(win_handle file, void* buffer, uint32_t size, uint32_t* done,
+                                 void* overlapped);
+    int32_t(TR_WINAPI* WriteFile)(win_handle file, const void* buffer, uint32_t size,
+                                  uint32_t* done, void* overlapped);
+    int32_t(TR_WINAPI* CloseHandle)(win_handle handle);
+};
+
+// The process-wide table.
+extern win_bindings win;
+
+// Fills every slot: in the DLL by name from kernel32.dll and user32.dll, in the
+// native build with the built-in fakes. Fails only as the host rule demands:
+// when MessageBoxA or GetActiveWindow cannot be found, it writes
+// "couldn't find <name>\n" to standard error and ends the process with status 1.
+void bind_windows();
+
+// The stand-ins of the native build, also compiled into the Windows test
+// programs so that a test can prove they agree with the real functions.
+uint32_t TR_WINAPI cp1252_lower_buff(char* buffer, uint32_t length);
+uint32_t TR_WINAPI cp1252_upper_buff(char* buffer, uint32_t length);
+
+// Swaps one slot for the life of a scope: `binding_override o(win.CopyFileA, fake);`
+template <typename Fn>
+struct binding_override {
+    binding_override(Fn& slot, Fn replacement) : slot_(slot), saved_(slot) { slot = replacement; }
+    ~binding_override() { slot_ = saved_; }
+    binding_override(const binding_override&) = delete;
+    binding_override& operator=(const binding_override&) = delete;
+    Fn& slot_;
+    Fn saved_;
+};
+
+}  // namespace tallyrun

@@ -1,0 +1,68 @@
+// The DLL's binding table: each Windows function looked up by name at start-up.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/bindings.h"
+
+namespace tallyrun {
+
+static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(win_find_data), "find-data layout");
+static_assert(sizeof(FILETIME) == sizeof(win_filetime), "FILETIME layout");
+
+win_bindings win = {};
+
+namespace {
+
+template <typename Fn>
+void bind(Fn& slot, HMODULE module, const char* name) {
+    // GetProcAddress hands back a generic function pointer; the slot's type is
+    // the function's real signature, checked by hand against the SDK's.
+    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+[[noreturn]] void missing(const char* name) {
+    std::fprintf(stderr, "couldn't find %s\n", name);
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+}  // namespace
+
+void bind_windows() {
+    // Both are loaded in every GUI process already; LoadLibrary only takes a reference.
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32) user32 = LoadLibraryA("user32.dll");
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+
+    bind(win.MessageBoxA, user32, "MessageBoxA");
+    if (!win.MessageBoxA) missing("MessageBoxA");
+    bind(win.GetActiveWindow, user32, "GetActiveWindow");
+    if (!win.GetActiveWindow) missing("GetActiveWindow");
+    bind(win.CharLowerBuffA, user32, "CharLowerBuffA");
+    bind(win.CharUpperBuffA, user32, "CharUpperBuffA");
+    bind(win.GetKeyState, user32, "GetKeyState");
+    bind(win.DialogBoxIndirectParamA, user32, "DialogBoxIndirectParamA");
+    bind(win.EndDialog, user32, "EndDialog");
+
+    bind(win.lstrlenA, kernel32, "lstrlenA");
+    bind(win.MultiByteToWideChar, kernel32, "MultiByteToWideChar");
+    bind(win.FindFirstFileA, kernel32, "FindFirstFileA");
+    bind(win.FindNextFileA, kernel32, "FindNextFileA");
+    bind(win.FindClose, kernel32, "FindClose");
+    bind(win.FileTimeToLocalFileTime, kernel32, "FileTimeToLocalFileTime");
+    bind(win.LocalFileTimeToFileTime, kernel32, "LocalFileTimeToFileTime");
+    bind(win.FileTimeToDosDateTime, kernel32, "FileTimeToDosDateTime");
+    bind(win.GetDriveTypeA, kernel32, "GetDriveTypeA");
+    bind(win.GetModuleFileNameA, kernel32, "GetModuleFileNameA");
+    bind(win.CopyFileA, kernel32, "CopyFileA");
+    bind(win.GetLastError, kernel32, "GetLastError");
+    bind(win.SetLastError, kernel32, "SetLastError");
+    bind(win.CreateFileA, kernel32, "CreateFileA");
+    bind(win.ReadFile, kernel32, "ReadFile");
+    bind(win.WriteFile, kernel32, "WriteFile");
+    bind(win.CloseHandle, kernel32, "CloseHandle");
+}
+
+}  // namespace tallyrun

@@ -1,0 +1,331 @@
+// An in-memory disk behind the binding table, so engine and retrieval tests run natively.
+#include "fakes/fake_fs.h"
+
+#include <cstring>
+#include <memory>
+
+#include "support/native_time.h"
+
+namespace tallyrun {
+namespace {
+
+fake_fs* active = nullptr;
+uint32_t fake_error = 0;
+
+std::string lowered(const std::string& s) {
+    std::string r(s);
+    cp1252_lower_buff(r.data(), static_cast<uint32_t>(r.size()));
+    return r;
+}
+
+std::string strip_slash(std::string p) {
+    while (p.size() > 2 && p.back() == '\\') p.pop_back();
+    if (p.size() == 3 && p[1] == ':' && p[2] == '\\') p.pop_back();
+    return p;
+}
+
+void split(const std::string& path, std::string& folder, std::string& name) {
+    std::string p = strip_slash(path);
+    size_t cut = p.rfind('\\');
+    if (cut == std::string::npos) {
+        folder.clear();
+        name = p;
+    } else {
+        folder = p.substr(0, cut);
+        name = p.substr(cut + 1);
+    }
+}
+
+struct search {
+    std::vector<win_find_data> rows;
+    size_t next = 0;
+    int calls = 0;
+};
+
+struct open_file {
+    std::string path;
+    bool writing;
+    size_t offset = 0;
+};
+
+std::map<intptr_t, std::unique_ptr<search>> searches_open;
+std::map<intptr_t, open_file> files_open;
+intptr_t next_handle = 0x1000;
+
+win_find_data row_of(const fake_file& f) {
+    win_find_data d{};
+    d.attributes = f.attributes;
+    d.last_write_time = f.write_time;
+    d.creation_time = f.write_time;
+    d.last_access_time = f.write_time;
+    d.size_high = static_cast<uint32_t>(f.size >> 32);
+    d.size_low = static_cast<uint32_t>(f.size);
+    std::strncpy(d.name, f.name.c_str(), sizeof d.name - 1);
+    return d;
+}
+
+bool wildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+win_handle TR_WINAPI find_first(const char* pattern, win_find_data* data) {
+    active->searches.push_back(pattern);
+    std::string folder, name;
+    split(pattern, folder, name);
+    auto it = active->folders_.find(lowered(folder));
+    if (it == active->folders_.end()) {
+        fake_error = error_path_not_found;
+        return invalid_handle;
+    }
+    auto s = std::make_unique<search>();
+    if (wildcard(name)) {  // only "*" and "*.*" are used: every entry
+        if (folder.size() > 2) {
+            fake_file dot;
+            dot.attributes = 16;
+            dot.name = ".";
+            s->rows.push_back(row_of(dot));
+            dot.name = "..";
+            s->rows.push_back(row_of(dot));
+        }
+        for (const fake_file& f : it->second.entries) s->rows.push_back(row_of(f));
+    } else {
+        for (const fake_file& f : it->second.entries)
+            if (lowered(f.name) == lowered(name)) s->rows.push_back(row_of(f));
+    }
+    if (s->rows.empty()) {
+        fake_error = error_file_not_found;
+        return invalid_handle;
+    }
+    *data = s->rows[0];
+    s->next = 1;
+    intptr_t h = next_handle++;
+    searches_open[h] = std::move(s);
+    return reinterpret_cast<win_handle>(h);
+}
+
+int32_t TR_WINAPI find_next(win_handle handle, win_find_data* data) {
+    auto it = searches_open.find(reinterpret_cast<intptr_t>(handle));
+    if (it == searches_open.end()) {
+        fake_error = 6;  // ERROR_INVALID_HANDLE
+        return 0;
+    }
+    search& s = *it->second;
+    if (active->find_next_fails_after >= 0 && s.calls++ >= active->find_next_fails_after) {
+        fake_error = active->find_next_error;
+        return 0;
+    }
+    if (s.next >= s.rows.size()) {
+        fake_error = error_no_more_files;
+        return 0;
+    }
+    *data = s.rows[s.next++];
+    return 1;
+}
+
+int32_t TR_WINAPI find_close(win_handle handle) {
+    return searches_open.erase(reinterpret_cast<intptr_t>(handle)) ? 1 : 0;
+}
+
+uint32_t TR_WINAPI drive_type(const char* root) {
+    std::string r = strip_slash(root ? root : "");
+    return active->folders_.count(lowered(r)) && r.size() == 2 ? 3 : 1;
+}
+
+int32_t TR_WINAPI copy_file(const char* source, const char* target, int32_t fail_if_exists) {
+    ++active->copy_calls;
+    auto injected = active->copy_errors.find(lowered(source));
+    if (injected != active->copy_errors.end()) {
+        fake_error = injected->second;
+        return 0;
+    }
+    const fake_file* from = active->find(source);
+    if (!from || (from->attributes & 16)) {
+        fake_error = error_file_not_found;
+        return 0;
+    }
+    std::string folder, name;
+    split(target, folder, name);
+    if (!active->folders_.count(lowered(folder))) {
+        fake_error = error_path_not_found;
+        return 0;
+    }
+    if (const fake_file* to = active->find(target)) {
+        if (fail_if_exists) {
+            fake_error = error_file_exists;
+            return 0;
+        }
+        if (to->attributes & 1) {  // Windows will not replace a read-only file
+            fake_error = error_access_denied;
+            return 0;
+        }
+    }
+    fake_file copy = *from;
+    active->add_file(target, copy.size, copy.write_time, copy.attributes | 32, copy.content);
+    active->copied.push_back(std::string(source) + ">" + target);
+    return 1;
+}
+
+win_handle TR_WINAPI create_file(const char* name, uint32_t access, uint32_t, void*,
+                                 uint32_t disposition, uint32_t, win_handle) {
+    std::string folder, leaf;
+    split(name, folder, leaf);
+    bool writing = (access & generic_write) != 0;
+    if (writing) {
+        if (!active->folders_.count(lowered(folder))) {
+            fake_error = error_path_not_found;
+            return invalid_handle;
+        }
+        const fake_file* old = active->find(name);
+        if (old && (old->attributes & 1)) {
+            fake_error = error_access_denied;
+            return invalid_handle;
+        }
+        if (disposition == create_always || !old) active->add_file(name, 0, {}, 32, "");
+    } else if (!active->find(name) || (active->find(name)->attributes & 16)) {
+        fake_error = error_file_not_found;
+        return invalid_handle;
+    }
+    intptr_t h = next_handle++;
+    files_open[h] = open_file{name, writing, 0};
+    return reinterpret_cast<win_handle>(h);
+}
+
+int32_t TR_WINAPI read_file(win_handle handle, void* buffer, uint32_t size, uint32_t* done, void*) {
+    auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
+    if (done) *done = 0;
+    if (it == files_open.end()) return 0;
+    std::string content = active->content(it->second.path);
+    size_t n = 0;
+    if (it->second.offset < content.size()) {
+        n = content.size() - it->second.offset;
+        if (n > size) n = size;
+        std::memcpy(buffer, content.data() + it->second.offset, n);
+    }
+    it->second.offset += n;
+    if (done) *done = static_cast<uint32_t>(n);
+    return 1;
+}
+
+int32_t TR_WINAPI write_file(win_handle handle, const void* buffer, uint32_t size,
+                             uint32_t* done, void*) {
+    auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
+    if (done) *done = 0;
+    if (it == files_open.end() || !it->second.writing) return 0;
+    std::string content = active->content(it->second.path);
+    content.append(static_cast<const char*>(buffer), size);
+    active->add_file(it->second.path, content.size(), {}, 32, content);
+    if (done) *done = size;
+    return 1;
+}
+
+int32_t TR_WINAPI close_handle(win_handle handle) {
+    return files_open.erase(reinterpret_cast<intptr_t>(handle)) ? 1 : 0;
+}
+
+uint32_t TR_WINAPI last_error() { return fake_error; }
+void TR_WINAPI set_error(uint32_t e) { fake_error = e; }
+
+}  // namespace
+
+fake_fs::fake_fs() {
+    saved_ = win;
+    active = this;
+    win.FindFirstFileA = find_first;
+    win.FindNextFileA = find_next;
+    win.FindClose = find_close;
+    win.GetDriveTypeA = drive_type;
+    win.CopyFileA = copy_file;
+    win.CreateFileA = create_file;
+    win.ReadFile = read_file;
+    win.WriteFile = write_file;
+    win.CloseHandle = close_handle;
+    win.GetLastError = last_error;
+    win.SetLastError = set_error;
+}
+
+fake_fs::~fake_fs() {
+    win = saved_;
+    active = nullptr;
+    searches_open.clear();
+    files_open.clear();
+}
+
+void fake_fs::add_folder(const std::string& path, uint32_t attributes) {
+    std::string p = strip_slash(path);
+    if (folders_.count(lowered(p))) return;
+    std::string parent, name;
+    split(p, parent, name);
+    if (!parent.empty()) {
+        add_folder(parent);
+        fake_file f;
+        f.name = name;
+        f.attributes = attributes;
+        folders_[lowered(parent)].entries.push_back(f);
+    }
+    folders_[lowered(p)].path = p;
+}
+
+void fake_fs::add_file(const std::string& path, uint64_t size, win_filetime time,
+                       uint32_t attributes, const std::string& content) {
+    std::string folder, name;
+    split(path, folder, name);
+    add_folder(folder);
+    fake_file f;
+    f.name = name;
+    f.attributes = attributes;
+    f.size = size == ~0ull ? content.size() : size;
+    f.write_time = time;
+    f.content = content;
+    for (fake_file& old : folders_[lowered(folder)].entries)
+        if (lowered(old.name) == lowered(name)) {
+            f.name = old.name;  // Windows keeps the case of the existing name
+            old = f;
+            return;
+        }
+    folders_[lowered(folder)].entries.push_back(f);
+}
+
+void fake_fs::remove(const std::string& path) {
+    std::string folder, name;
+    split(path, folder, name);
+    auto it = folders_.find(lowered(folder));
+    if (it == folders_.end()) return;
+    auto& v = it->second.entries;
+    for (size_t i = 0; i < v.size(); ++i)
+        if (lowered(v[i].name) == lowered(name)) {
+            v.erase(v.begin() + static_cast<long>(i));
+            break;
+        }
+    folders_.erase(lowered(strip_slash(path)));
+}
+
+const fake_file* fake_fs::find(const std::string& path) const {
+    std::string folder, name;
+    split(path, folder, name);
+    auto it = folders_.find(lowered(folder));
+    if (it == folders_.end()) return nullptr;
+    for (const fake_file& f : it->second.entries)
+        if (lowered(f.name) == lowered(name)) return &f;
+    return nullptr;
+}
+
+bool fake_fs::exists(const std::string& path) const { return find(path) != nullptr; }
+
+std::string fake_fs::content(const std::string& path) const {
+    const fake_file* f = find(path);
+    return f ? f->content : std::string();
+}
+
+std::vector<std::string> fake_fs::names(const std::string& folder) const {
+    std::vector<std::string> out;
+    auto it = folders_.find(lowered(strip_slash(folder)));
+    if (it != folders_.end())
+        for (const fake_file& f : it->second.entries) out.push_back(f.name);
+    return out;
+}
+
+fake_fs* current_fake_fs() { return active; }
+
+win_filetime utc_time(int year, int month, int day, int hour, int minute, int second) {
+    return file_time_of(year, month, day, hour, minute, second);
+}
+
+}  // namespace tallyrun
