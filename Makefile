@@ -1,9 +1,11 @@
-# The two commands of the README, and the builds behind them.
+# The README's commands, and the builds behind them.
 SHELL := /bin/bash
 BUILD := build
 JOBS  ?= 2
+VERSION := 0.10
+ZIP := dist/tallyrun-$(VERSION).zip
 
-.PHONY: all deps build native win32 win64 test demo dist bench fuzz clean
+.PHONY: all deps build native sanitized win32 win64 test demo dist bench fuzz clean
 
 all: build
 
@@ -14,9 +16,13 @@ $(BUILD)/win32/build.ninja: | deps
 	cmake -S . -B $(BUILD)/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 $(BUILD)/win64/build.ninja: | deps
 	cmake -S . -B $(BUILD)/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+$(BUILD)/sanitized/build.ninja: | deps
+	cmake -S . -B $(BUILD)/sanitized -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DTALLYRUN_SANITIZE=address,undefined >/dev/null
 $(BUILD)/native/build.ninja: | deps
 	cmake -S . -B $(BUILD)/native -G Ninja \
-	  -DTALLYRUN_WIN32_BUILD=$(CURDIR)/$(BUILD)/win32 -DTALLYRUN_WIN64_BUILD=$(CURDIR)/$(BUILD)/win64 >/dev/null
+	  -DTALLYRUN_WIN32_BUILD=$(CURDIR)/$(BUILD)/win32 -DTALLYRUN_WIN64_BUILD=$(CURDIR)/$(BUILD)/win64 \
+	  -DTALLYRUN_SANITIZED_BUILD=$(CURDIR)/$(BUILD)/sanitized >/dev/null
 
 win32: $(BUILD)/win32/build.ninja
 	ninja -C $(BUILD)/win32 -j $(JOBS)
@@ -24,11 +30,27 @@ win64: $(BUILD)/win64/build.ninja
 	ninja -C $(BUILD)/win64 -j $(JOBS)
 native: $(BUILD)/native/build.ninja
 	ninja -C $(BUILD)/native -j $(JOBS)
+sanitized: $(BUILD)/sanitized/build.ninja
+	ninja -C $(BUILD)/sanitized -j $(JOBS) tallyrun_tests
 
 build: native win32 win64
 
-test: build
-	cd $(BUILD)/native && ctest --output-on-failure -j 2
+# The plugin as a user gets it: both DLLs, the installer file, a sample INI and the guide.
+dist: win32 win64
+	@rm -rf $(BUILD)/dist && mkdir -p $(BUILD)/dist dist
+	cp $(BUILD)/win32/plugin/tallyrun.wfx $(BUILD)/win64/plugin/tallyrun.wfx64 \
+	   tools/release/pluginst.inf tools/release/tallyrun.ini tools/release/guide.txt $(BUILD)/dist/
+	rm -f $(ZIP) && cd $(BUILD)/dist && zip -q -X ../../$(ZIP) *
+	@echo "made $(ZIP)"
+
+test: build sanitized dist
+	cd $(BUILD)/native && ctest --output-on-failure
+
+demo: build
+	@bash tools/demo.sh $(BUILD)
+
+bench: build
+	@bash bench/run $(BUILD)
 
 clean:
 	rm -rf $(BUILD) dist

@@ -1,7 +1,11 @@
 // The configuration schema: finding, checking and reporting tallyrun.ini, and the options it yields.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tallyrun {
 
@@ -18,5 +22,39 @@ sequence_options read_ini(const std::string& folder, const std::string& name);
 
 // Shows text in a message box captioned "Tallyrun", type 48, owned by the active window.
 void show_error(const std::string& text);
+
+// The configuration error codes, numbered from 1; each has one message format.
+enum config_error : int {
+    err_in_file = 1,  // the prefix of every other message
+    err_no_section,
+    err_broken_header,
+    err_duplicate_name,
+    err_invalid_section,
+    err_invalid_key,
+    err_empty_value,
+    err_bad_value,
+};
+
+// The option positions: the options section and seqpattern are 1, range is 2.
+inline constexpr int opt_seqpattern = 1;
+inline constexpr int opt_range = 2;
+
+// The largest number a range may hold.
+inline constexpr int range_limit = 1073741823;
+
+// The format of an error code ("" for codes outside 1..8).
+std::string_view error_format(int code);
+// The prefix format joined with code's format, each "%s"/"%d" taking the next
+// argument unchanged (so a '%' inside an argument is copied as it is).
+std::string compose_error(int code, const std::string& path, const std::vector<std::string>& args);
+
+// The "%d"/"%s" directives of a non-empty pattern without backslash, walked as
+// the schema defines; an unclosed "%" at the end enters it with the rest of the pattern.
+std::string pattern_directives(std::string_view pattern);
+// True when pattern may serve as seqpattern: no backslash, signature "%s%s",
+// and every '%' is part of a "%%" or of one of the two "%s".
+bool pattern_accepted(std::string_view pattern);
+// (first, last) of a non-empty range value, or nothing when it fails the schema.
+std::optional<std::pair<int, int>> parse_range(std::string_view value);
 
 }  // namespace tallyrun

@@ -1,0 +1,247 @@
+// The configuration schema: finding, checking and reporting tallyrun.ini, and the options it yields.
+#include "config/options.h"
+
+#include <cstdint>
+
+#include "config/ini_reader.h"
+#include "config/text.h"
+#include "support/bindings.h"
+#include "support/paths.h"
+
+namespace tallyrun {
+namespace {
+
+const std::string_view error_formats[] = {
+    "Error in file '%s' :\n",
+    "No section found.",
+    "Broken section header on line %d.",
+    "Duplicate name on line %d.",
+    "Invalid section '%s'.",
+    "Section '%s' : Invalid key '%s'.",
+    "Section '%s' : Value of key '%s' must not be empty.",
+    "Section '%s' : Key '%s' cannot take value '%s'.",
+};
+
+const std::string options_section = "Options";
+const std::vector<std::string> allowed_sections = {"options"};
+const std::vector<std::string> allowed_keys = {"seqpattern", "range"};  // in option order
+
+void report(int code, const std::string& path, const std::vector<std::string>& args) {
+    show_error(compose_error(code, path, args));
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+int hex_digit(char c) {
+    if (is_digit(c)) return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The whole number at the start of a range field (after blanks), or nothing when
+// the field does not start with a number, the number is not whole, or it is
+// above the limit. Exact for any number of digits and any exponent.
+std::optional<int> read_whole(std::string_view f) {
+    size_t i = 0;
+    while (i < f.size() && blanks.find(f[i]) != std::string_view::npos) ++i;
+    if (i < f.size() && f[i] == '+') ++i;
+
+    if (i < f.size() && f[i] == '#') {
+        ++i;
+        uint64_t value = 0;
+        size_t count = 0;
+        for (; i < f.size() && hex_digit(f[i]) >= 0; ++i, ++count) {
+            value = value * 16 + static_cast<uint64_t>(hex_digit(f[i]));
+            if (value > uint64_t{range_limit}) value = uint64_t{range_limit} + 1;  // saturate
+        }
+        if (count == 0 || value > uint64_t{range_limit}) return std::nullopt;
+        return static_cast<int>(value);
+    }
+
+    std::string digits;  // integer and fraction digits, the point left out
+    int64_t fraction = 0;
+    for (; i < f.size() && is_digit(f[i]); ++i) digits += f[i];
+    if (i < f.size() && f[i] == '.') {
+        for (++i; i < f.size() && is_digit(f[i]); ++i, ++fraction) digits += f[i];
+    }
+    if (digits.empty()) return std::nullopt;
+
+    int64_t exponent = 0;
+    if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < f.size() && (f[i] == '+' || f[i] == '-')) negative = f[i++] == '-';
+        size_t count = 0;
+        for (; i < f.size() && is_digit(f[i]); ++i, ++count)
+            if (exponent < 1000000000) exponent = exponent * 10 + (f[i] - '0');
+        if (count == 0) return std::nullopt;
+        if (negative) exponent = -exponent;
+    }
+
+    // value = digits * 10^(exponent - fraction), worked out without rounding.
+    size_t lead = digits.find_first_not_of('0');
+    if (lead == std::string::npos) return 0;
+    digits.erase(0, lead);
+    int64_t scale = exponent - fraction;
+    size_t tail = digits.size() - 1 - digits.find_last_not_of('0');
+    digits.erase(digits.size() - tail);
+    scale += static_cast<int64_t>(tail);
+    if (scale < 0) return std::nullopt;  // a fraction remains
+    if (static_cast<int64_t>(digits.size()) + scale > 10) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : digits) value = value * 10 + static_cast<uint64_t>(c - '0');
+    for (int64_t k = 0; k < scale; ++k) value *= 10;
+    if (value > uint64_t{range_limit}) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+std::string_view error_format(int code) {
+    if (code < err_in_file || code > err_bad_value) return std::string_view();
+    return error_formats[code - 1];
+}
+
+std::string compose_error(int code, const std::string& path, const std::vector<std::string>& args) {
+    std::string format(error_format(err_in_file));
+    format += error_format(code);
+    std::string text;
+    size_t next = 0;  // 0 is the path, then args
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() &&
+            (format[i + 1] == 's' || format[i + 1] == 'd')) {
+            if (next == 0)
+                text += path;
+            else if (next <= args.size())
+                text += args[next - 1];
+            ++next;
+            ++i;
+            continue;
+        }
+        text += format[i];
+    }
+    return text;
+}
+
+void show_error(const std::string& text) {
+    if (!win.MessageBoxA) return;
+    win_handle owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
+    win.MessageBoxA(owner, text.c_str(), "Tallyrun", 48);
+}
+
+std::string pattern_directives(std::string_view pattern) {
+    std::string signature;
+    bool open = false;
+    size_t mark = 0;
+    size_t j = 0;  // 0-based here
+    for (; j + 1 < pattern.size(); ++j) {
+        if (pattern[j] == '%') {
+            open = !open;
+            mark = j;
+        }
+        if (open && (pattern[j + 1] == 'd' || pattern[j + 1] == 's')) {
+            signature.append(pattern.substr(mark, j + 2 - mark));
+            open = false;
+            ++j;
+        }
+    }
+    // The last byte is never walked; a lone '%' there, or a '%' still open,
+    // would make the name template read differently from what was checked.
+    if (j + 1 == pattern.size() && pattern[j] == '%') {
+        open = !open;
+        mark = j;
+    }
+    if (open) signature.append(pattern.substr(mark));
+    return signature;
+}
+
+bool pattern_accepted(std::string_view pattern) {
+    if (pattern.empty() || pattern.find('\\') != std::string_view::npos) return false;
+    if (pattern_directives(pattern) != "%s%s") return false;
+    // Read as the name filler reads it: "%%" is one '%', "%s" a slot, any other '%' a fault.
+    int slots = 0;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') continue;
+        if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+            ++i;
+        } else if (i + 1 < pattern.size() && pattern[i + 1] == 's') {
+            ++slots;
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return slots == 2;
+}
+
+std::optional<std::pair<int, int>> parse_range(std::string_view value) {
+    std::vector<std::string> fields = parse_any(value, "-");
+    if (fields.size() != 2) return std::nullopt;
+    std::optional<int> first = read_whole(fields[0]);
+    std::optional<int> last = read_whole(fields[1]);
+    if (!first || !last) return std::nullopt;
+    if (*first < 1 || *last < 0) return std::nullopt;
+    if (*last != 0 && *last < *first) return std::nullopt;
+    return std::make_pair(*first, *last);
+}
+
+sequence_options read_ini(const std::string& folder, const std::string& name) {
+    sequence_options options;
+    std::string path = folder + name;
+    ini_result read = read_ini_file(path);
+    if (!read.ok && read.code == -1) {
+        path = file_path(module_filename(), '\\') + name;
+        read = read_ini_file(path);
+        if (!read.ok && read.code == -1) return options;
+    }
+
+    if (!read.ok) {
+        if (read.code == 0)
+            report(err_no_section, path, {});
+        else if (read.code > 0)
+            report(err_broken_header, path, {std::to_string(read.code)});
+        else
+            report(err_duplicate_name, path, {std::to_string(-static_cast<int64_t>(read.code))});
+        return options;
+    }
+
+    ini_lookup<ini_section> sections = get_ini_table(read.table, allowed_sections);
+    if (sections.position != 0) {
+        report(err_invalid_section, path, {read.table[sections.position - 1].name});
+        return options;
+    }
+    // A read table always holds a named section, and it can only be this one.
+    if (!sections.slots[0]) return options;
+    const std::vector<ini_entry>& entries = sections.slots[0]->entries;
+
+    ini_lookup<std::string> keys = get_ini_table(entries, allowed_keys);
+    if (keys.position != 0) {
+        report(err_invalid_key, path, {options_section, entries[keys.position - 1].name});
+        return options;
+    }
+
+    if (const std::optional<std::string>& pattern = keys.slots[opt_seqpattern - 1]) {
+        if (pattern->empty())
+            report(err_empty_value, path, {options_section, allowed_keys[opt_seqpattern - 1]});
+        else if (!pattern_accepted(*pattern))
+            report(err_bad_value, path,
+                   {options_section, allowed_keys[opt_seqpattern - 1], *pattern});
+        else
+            options.seqpattern = *pattern;
+    }
+
+    if (const std::optional<std::string>& range = keys.slots[opt_range - 1]) {
+        std::optional<std::pair<int, int>> pair;
+        if (range->empty())
+            report(err_empty_value, path, {options_section, allowed_keys[opt_range - 1]});
+        else if (!(pair = parse_range(*range)))
+            report(err_bad_value, path, {options_section, allowed_keys[opt_range - 1], *range});
+        else {
+            options.first = pair->first;
+            options.last = pair->second;
+        }
+    }
+    return options;
+}
+
+}  // namespace tallyrun

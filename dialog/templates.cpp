@@ -1,0 +1,136 @@
+// Extended dialog templates (DLGTEMPLATEEX with DLGITEMTEMPLATEEX items) built as bytes and shown modally.
+#include "dialog/templates.h"
+
+#include <cstring>
+
+namespace tallyrun {
+
+std::vector<std::string> dialog_templates;
+
+namespace {
+
+constexpr uint32_t ds_setfont = 0x40;
+constexpr uint32_t cp_acp = 0;
+constexpr uint32_t mb_precomposed = 1;
+
+std::string dword_bytes(uint32_t n) {
+    std::string b(4, '\0');
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+    return b;
+}
+
+// A text array: the code units, then the zero unit.
+std::string text_array(std::string_view text) { return to_utf16(text) + std::string(2, '\0'); }
+
+void pad4(std::string& bytes) { bytes.resize(align4(bytes.size()), '\0'); }
+
+bool registered(int dialog_id) {
+    return dialog_id >= 1 && static_cast<size_t>(dialog_id) <= dialog_templates.size();
+}
+
+}  // namespace
+
+std::string to_utf16(std::string_view text) {
+    size_t n = text.size();
+    if (n == 0 || !win.MultiByteToWideChar) return {};
+    std::string copy(text);  // std::string keeps a NUL behind its bytes
+    std::vector<uint16_t> wide(n + 2);
+    int32_t m = win.MultiByteToWideChar(cp_acp, mb_precomposed, copy.c_str(),
+                                        static_cast<int32_t>(n), wide.data(),
+                                        static_cast<int32_t>(n + 2));
+    if (m <= 0 || static_cast<size_t>(m) > n + 2) return {};
+    std::string out(2 * static_cast<size_t>(m), '\0');
+    for (size_t i = 0; i < static_cast<size_t>(m); ++i) {
+        out[2 * i] = static_cast<char>(wide[i] & 0xFF);
+        out[2 * i + 1] = static_cast<char>(wide[i] >> 8);
+    }
+    return out;
+}
+
+size_t align4(size_t n) { return (n + 3) / 4 * 4; }
+
+std::string word_bytes(int64_t n) {
+    uint64_t u = static_cast<uint64_t>(n);
+    return std::string{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF)};
+}
+
+int dialog(std::string_view title, int x, int y, int cx, int cy, uint32_t style,
+           uint32_t ex_style, const dialog_font& font) {
+    std::string t;
+    t += word_bytes(1);       // dlgVer
+    t += word_bytes(0xFFFF);  // signature: the extended format
+    t += dword_bytes(0);      // helpID
+    t += dword_bytes(ex_style);
+    t += dword_bytes(style);
+    t += word_bytes(0);  // cDlgItems, raised by each control
+    t += word_bytes(x);
+    t += word_bytes(y);
+    t += word_bytes(cx);
+    t += word_bytes(cy);
+    t += word_bytes(0);  // menu: none
+    t += word_bytes(0);  // window class: the standard dialog class
+    t += text_array(title);
+    if (style & ds_setfont) {
+        t += word_bytes(font.point_size);
+        t += word_bytes(font.weight);
+        t += word_bytes(font.italic);  // low byte italic, high byte character set
+        t += text_array(font.face);
+    }
+    pad4(t);
+    dialog_templates.push_back(std::move(t));
+    return static_cast<int>(dialog_templates.size());
+}
+
+void append_control(std::string& dialog_template, std::string_view class_name,
+                    std::string_view text, int control_id, int x, int y, int cx, int cy,
+                    uint32_t style, uint32_t ex_style) {
+    if (dialog_template.size() < 18) return;
+    std::string item;
+    item += dword_bytes(0);  // helpID
+    item += dword_bytes(ex_style);
+    item += dword_bytes(style);
+    item += word_bytes(x);
+    item += word_bytes(y);
+    item += word_bytes(cx);
+    item += word_bytes(cy);
+    item += word_bytes(control_id);  // the id is a 32-bit field with a zero high word
+    item += word_bytes(0);
+    item += text_array(class_name);
+    item += text_array(text);
+    item += word_bytes(0);  // extraCount: no creation data
+    pad4(item);
+    // The header was padded to 4 and so is every item, so the new one starts aligned.
+    dialog_template += item;
+    unsigned count = static_cast<unsigned char>(dialog_template[16]) |
+                     static_cast<unsigned>(static_cast<unsigned char>(dialog_template[17])) << 8;
+    std::string c = word_bytes(count + 1);
+    dialog_template[16] = c[0];
+    dialog_template[17] = c[1];
+}
+
+void control(int dialog_id, std::string_view class_name, std::string_view text, int control_id,
+             int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
+    if (!registered(dialog_id)) return;
+    append_control(dialog_templates[static_cast<size_t>(dialog_id) - 1], class_name, text,
+                   control_id, x, y, cx, cy, style, ex_style);
+}
+
+intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc) {
+    if (!win.DialogBoxIndirectParamA) return -1;
+    // Windows wants the template on a 4-byte boundary; a block of 32-bit words is one.
+    std::vector<uint32_t> block(align4(dialog_template.size()) / 4 + 1, 0);
+    std::memcpy(block.data(), dialog_template.data(), dialog_template.size());
+    if (owner == invalid_handle) owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
+    return win.DialogBoxIndirectParamA(nullptr, block.data(), owner, proc, 0);
+}
+
+intptr_t open_dialog(int dialog_id, win_handle owner, dialog_proc proc) {
+    if (!registered(dialog_id)) return -1;
+    return open_template(dialog_templates[static_cast<size_t>(dialog_id) - 1], owner, proc);
+}
+
+int32_t end_dialog(win_handle window, intptr_t result) {
+    return win.EndDialog ? win.EndDialog(window, result) : 0;
+}
+
+}  // namespace tallyrun

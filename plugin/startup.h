@@ -1,0 +1,46 @@
+// The plugin-wide state, the start-up that gives it its first values, and the host's settings calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/bindings.h"
+
+namespace tallyrun {
+
+// The host's progress call-back: a result other than 0 asks the plugin to abort.
+using progress_proc = int32_t(TR_WINAPI*)(int32_t plugin_number, const char* source,
+                                          const char* target, int32_t percent);
+
+struct plugin_state {
+    std::string root_name;    // "Tallyrun"
+    std::string ini_name;     // "tallyrun.ini"
+    std::string ini_folder;   // ends with a backslash, or empty until the host names one
+    int32_t plugin_number = 0;
+    progress_proc progress = nullptr;
+};
+
+extern plugin_state plugin;
+
+// Binds Windows (ending the process when MessageBoxA or GetActiveWindow is
+// missing), builds the confirmation dialog and resets the plugin-wide state
+// and the listing tables. Reads nothing from disk, shows nothing.
+void start_up();
+
+// The DLL entry: keeps the instance on every call, runs start_up on process
+// attach (reason 1). Always answers 1.
+int32_t dll_main(win_handle instance, uint32_t reason);
+
+// Keeps the plugin number and the progress function (not checked). Answers 0.
+int32_t FsInit(int32_t plugin_number, progress_proc progress);
+
+// Writes the root name into name, at most size - 1 characters and a zero byte;
+// writes nothing when name is null or size below 1. Answers 0.
+int32_t FsGetDefRootName(char* name, int32_t size);
+
+// Reads the suggested INI path at offset 12 of the host's record (at most 259
+// bytes) and keeps its folder as the INI folder. Answers 0; a null record
+// changes nothing.
+int32_t FsSetDefaultParams(const void* record);
+
+}  // namespace tallyrun
