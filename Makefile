@@ -49,6 +49,21 @@ test: build sanitized dist
 demo: build
 	@bash tools/demo.sh $(BUILD)
 
+# make fuzz [FUZZ_SECONDS=60]: each fuzzer in turn, growing its corpus in build/fuzz-corpus.
+FUZZ_SECONDS ?= 60
+$(BUILD)/fuzz/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTALLYRUN_FUZZ=ON -DTALLYRUN_SANITIZE=address,undefined >/dev/null
+fuzz: $(BUILD)/fuzz/build.ninja
+	ninja -C $(BUILD)/fuzz -j $(JOBS) fuzz_ini fuzz_dir fuzz_template
+	@for t in ini dir template; do \
+	  mkdir -p $(BUILD)/fuzz-corpus/$$t; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  $(BUILD)/fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=tests/fuzz/corpus/$$t/crash- \
+	    $(BUILD)/fuzz-corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E "stat::number_of_executed_units|ERROR|crash-" || exit 1; \
+	done
+
 bench: build
 	@bash bench/run $(BUILD)
 

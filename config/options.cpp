@@ -133,8 +133,7 @@ std::string pattern_directives(std::string_view pattern) {
     std::string signature;
     bool open = false;
     size_t mark = 0;
-    size_t j = 0;  // 0-based here
-    for (; j + 1 < pattern.size(); ++j) {
+    for (size_t j = 0; j + 1 < pattern.size(); ++j) {  // 0-based here
         if (pattern[j] == '%') {
             open = !open;
             mark = j;
@@ -145,13 +144,6 @@ std::string pattern_directives(std::string_view pattern) {
             ++j;
         }
     }
-    // The last byte is never walked; a lone '%' there, or a '%' still open,
-    // would make the name template read differently from what was checked.
-    if (j + 1 == pattern.size() && pattern[j] == '%') {
-        open = !open;
-        mark = j;
-    }
-    if (open) signature.append(pattern.substr(mark));
     return signature;
 }
 

@@ -48,8 +48,8 @@ std::string_view error_format(int code);
 // argument unchanged (so a '%' inside an argument is copied as it is).
 std::string compose_error(int code, const std::string& path, const std::vector<std::string>& args);
 
-// The "%d"/"%s" directives of a non-empty pattern without backslash, walked as
-// the schema defines; an unclosed "%" at the end enters it with the rest of the pattern.
+// The directive signature of a non-empty pattern without backslash: each "%s"
+// or "%d" found by the toggling walk, with what stands between '%' and letter.
 std::string pattern_directives(std::string_view pattern);
 // True when pattern may serve as seqpattern: no backslash, signature "%s%s",
 // and every '%' is part of a "%%" or of one of the two "%s".

@@ -39,7 +39,9 @@ uintptr_t last_handle = 0;
 // tens of thousands of years away.
 constexpr uint32_t host_no_time_low = 0xFFFFFFFEu;
 
-void write_entry(const virtual_entry& e, win_find_data* data) {
+}  // namespace
+
+void write_find_entry(const virtual_entry& e, win_find_data* data) {
     poke_string(data->name, e.name, 260);
     if (e.time == no_time) {
         data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
@@ -50,6 +52,8 @@ void write_entry(const virtual_entry& e, win_find_data* data) {
     data->size_low = lo_dword(e.size);
     data->size_high = hi_dword(e.size);
 }
+
+namespace {
 
 void clear_record(win_find_data* data) {
     // 318 bytes is the record as Windows defines it; the two bytes after are padding
@@ -139,7 +143,7 @@ int64_t find_first_file(const std::string& search_path, win_find_data* data,
                         const std::string& ini_folder) {
     listing made;
     if (!seq_dir(search_path, ini_folder, plugin.ini_name, made) || made.entries.empty()) return -1;
-    write_entry(made.entries[0], data);
+    write_find_entry(made.entries[0], data);
     int64_t number = keep(folder_key(file_path(search_path, '\\')), std::move(made));
     listings[number].cursor = 2;
     return number;
@@ -150,7 +154,7 @@ int find_next_file(int64_t number, win_find_data* data) {
     if (it == listings.end()) return 0;
     kept_listing& k = it->second;
     if (k.cursor < 1 || k.cursor > k.data.entries.size()) return 0;
-    write_entry(k.data.entries[k.cursor - 1], data);
+    write_find_entry(k.data.entries[k.cursor - 1], data);
     ++k.cursor;
     return 1;
 }

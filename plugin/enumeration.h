@@ -41,6 +41,11 @@ const listing* folder_listing(const std::string& folder);
 // listings of one folder are found, however the host spells it.
 std::string folder_key(const std::string& folder);
 
+// Writes one entry into the host's record: name (at most 259 characters and a
+// zero byte), last-write time (no time as the host's marker 0xFFFFFFFE,
+// 0xFFFFFFFF), attributes and both size halves. Nothing else is touched.
+void write_find_entry(const virtual_entry& e, win_find_data* data);
+
 // For tests and the start-up: how many listings are kept, and forgetting them all.
 size_t kept_listing_count();
 void reset_listings();

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/options.h"
+#include "sequence/seq_match.h"
 
 namespace tallyrun {
 
@@ -61,8 +63,35 @@ bool seq_dir(const std::string& search_path, const std::string& ini_folder,
 // except the time conversion.
 listing build_listing(std::vector<real_entry> entries, const sequence_options& options);
 
+// The runs of a folder's files, sorted by upper-cased name, as virtual
+// entries: one per run, one per file of no run, in the order of each entry's
+// first member. lowered[i] is win_lower(files[i].name); member positions count
+// folder_count folders before the files. Needs a live token registry, which
+// makes every run's name unique.
+std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
+                                         const std::vector<std::string>& lowered,
+                                         size_t folder_count, const std::string& name_template,
+                                         seq_range range);
+
+// The name of the run first..last from the four-slot template ("%s" +
+// seqpattern + "%s"), lower-cased unless same_case, made unique through the
+// token registry. Reads the current number field.
+std::string sequence_name(std::string_view first, std::string_view last,
+                          const std::string& name_template, bool same_case);
+// The four slots of the template filled in order; "%%" gives one "%".
+std::string fill_template(const std::string& name_template, const std::string_view (&slots)[4]);
+// Both names agree, with case, before and after the current number field.
+bool same_outer_text(std::string_view a, std::string_view b);
+
+// Windows attribute bits as letters "r", "h", "s", "d", "a", "v" in that order.
+std::string attribute_letters(uint32_t windows_attributes);
+// Letters to bits: r 1, h 2, s 4, v 8, d 16, a 32; other letters are ignored.
 uint32_t dos_attr(const std::string& letters);
+// -1, 0 or 1: win_upper of both names compared as unsigned bytes; a leading
+// part of the other comes first.
 int compare_upper_names(const real_entry& a, const real_entry& b);
+// Sorted by compare_upper_names; names equal after upper-casing keep their order.
+std::vector<real_entry> sort_upper_names(std::vector<real_entry> files);
 // Local date and time to a UTC FILETIME through LocalFileTimeToFileTime; no_time on failure.
 file_time win_file_time(const date_time& t);
 // Proleptic Gregorian day number, 0001-01-01 = 1.

@@ -1,6 +1,7 @@
 // The two tests on pairs of names from which every run of numbered files is built.
 #include "sequence/seq_match.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -62,7 +63,7 @@ double number_of(std::string_view digits) {
 int seq_def_lower(std::string_view a, std::string_view b, seq_range range) {
     size_t n = a.size();
     if (b.size() != n) return seq_skip;
-    size_t first = static_cast<size_t>(range.first);
+    size_t first = range.first < 1 ? 1 : static_cast<size_t>(range.first);
     if (n < first) return seq_skip;
     size_t u = range.last == 0 ? n : std::min(static_cast<size_t>(range.last), n);
 
@@ -89,6 +90,7 @@ int seq_def_lower(std::string_view a, std::string_view b, seq_range range) {
 int seq_next_lower(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return seq_skip;
     size_t s = current_field.field_start, e = current_field.field_end;
+    if (s == 0 || e > a.size()) return seq_stop;  // no field yet, or one of another run's names
     if (!same_slice(a, b, 1, s - 1)) return seq_stop;
     return compare_fields(a, b, s, e, false);
 }

@@ -1,0 +1,362 @@
+// The virtual directory builder: one real folder in, the listing the host shows out.
+#include "sequence/seq_dir.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+
+#include "config/text.h"
+#include "sequence/token_registry.h"
+#include "support/bindings.h"
+
+namespace tallyrun {
+namespace {
+
+constexpr uint32_t directory_bit = 16;
+constexpr size_t longest_search_path = 255;
+constexpr size_t none = static_cast<size_t>(-1);
+
+// s[from..to], 1-based and inclusive; empty when to < from or from is past the end.
+std::string_view slice(std::string_view s, size_t from, size_t to) {
+    if (from == 0) from = 1;
+    if (to < from || from > s.size()) return {};
+    return s.substr(from - 1, to - from + 1);
+}
+
+int64_t host_size(uint64_t size) {
+    constexpr uint64_t top = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    return static_cast<int64_t>(size > top ? top : size);
+}
+
+file_time time_of(const real_entry& e) { return e.has_time ? win_file_time(e.time) : no_time; }
+
+// The last-write time as local time at DOS resolution; false when Windows
+// cannot convert it (no DOS date holds years before 1980 or after 2107).
+bool local_dos_time(const win_filetime& utc, date_time& out) {
+    win_filetime local{};
+    uint16_t date = 0, time = 0;
+    if (!win.FileTimeToLocalFileTime || !win.FileTimeToDosDateTime) return false;
+    if (!win.FileTimeToLocalFileTime(&utc, &local)) return false;
+    if (!win.FileTimeToDosDateTime(&local, &date, &time)) return false;
+    out = date_time{1980 + (date >> 9), (date >> 5) & 15, date & 31,
+                    time >> 11,         (time >> 5) & 63, 2 * (time & 31)};
+    return true;
+}
+
+real_entry entry_of(const win_find_data& d) {
+    real_entry e{};
+    e.name.assign(d.name, strnlen(d.name, sizeof d.name));
+    e.attributes = dos_attr(attribute_letters(d.attributes));
+    e.size = (static_cast<uint64_t>(d.size_high) << 32) | d.size_low;
+    e.has_time = local_dos_time(d.last_write_time, e.time);
+    if (!e.has_time) e.time = date_time{0, 0, 0, 0, 0, 0};
+    return e;
+}
+
+// The files in ascending upper-cased name order, stable for equal names; each
+// name is upper-cased once.
+std::vector<size_t> upper_order(const std::vector<real_entry>& files) {
+    std::vector<std::string> upper;
+    upper.reserve(files.size());
+    for (const real_entry& f : files) upper.push_back(win_upper(f.name));
+    std::vector<size_t> order(files.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    // std::string compares its bytes as unsigned char, a leading part first.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return upper[a] < upper[b]; });
+    return order;
+}
+
+// The files that a run's walk may still visit. Names of different lengths
+// always skip each other, so each walk goes only through the files of its own
+// name length, in sorted order, passing over the taken ones without looking.
+struct walk_groups {
+    std::vector<std::vector<size_t>> members;  // per length: file positions, sorted order
+    std::vector<std::vector<size_t>> next_free;  // per length: slot -> first untaken slot >= it
+    std::vector<size_t> group_of, slot_of;
+
+    explicit walk_groups(const std::vector<std::string>& lowered)
+        : group_of(lowered.size()), slot_of(lowered.size()) {
+        std::unordered_map<size_t, size_t> by_length;
+        for (size_t i = 0; i < lowered.size(); ++i) {
+            auto it = by_length.emplace(lowered[i].size(), members.size()).first;
+            if (it->second == members.size()) members.emplace_back();
+            group_of[i] = it->second;
+            slot_of[i] = members[it->second].size();
+            members[it->second].push_back(i);
+        }
+        next_free.resize(members.size());
+        for (size_t g = 0; g < members.size(); ++g) {
+            next_free[g].resize(members[g].size() + 1);
+            for (size_t k = 0; k < next_free[g].size(); ++k) next_free[g][k] = k;
+        }
+    }
+
+    void take(size_t i) { next_free[group_of[i]][slot_of[i]] = slot_of[i] + 1; }
+
+    // The first untaken slot at or after k of group g (members[g].size() if none).
+    size_t free_from(size_t g, size_t k) {
+        std::vector<size_t>& next = next_free[g];
+        size_t root = k;
+        while (next[root] != root) root = next[root];
+        while (next[k] != root) {
+            size_t up = next[k];
+            next[k] = root;
+            k = up;
+        }
+        return root;
+    }
+
+    // The first untaken file after `from` for which test answers 2, or none when
+    // it answers 0 first or the files run out.
+    template <typename Test>
+    size_t walk(size_t from, Test test) {
+        size_t g = group_of[from];
+        const std::vector<size_t>& group = members[g];
+        for (size_t k = free_from(g, slot_of[from] + 1); k < group.size();
+             k = free_from(g, k + 1)) {
+            int r = test(group[k]);
+            if (r == seq_successor) return group[k];
+            if (r == seq_stop) return none;
+        }
+        return none;
+    }
+};
+
+}  // namespace
+
+bool operator==(const date_time& a, const date_time& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second;
+}
+bool operator!=(const date_time& a, const date_time& b) { return !(a == b); }
+
+std::string attribute_letters(uint32_t bits) {
+    std::string letters;
+    if (bits & 1) letters += 'r';
+    if (bits & 2) letters += 'h';
+    if (bits & 4) letters += 's';
+    if (bits & 16) letters += 'd';
+    if (bits & 32) letters += 'a';
+    if (bits & 8) letters += 'v';
+    return letters;
+}
+
+uint32_t dos_attr(const std::string& letters) {
+    uint32_t bits = 0;
+    for (char c : letters) {
+        switch (c) {
+            case 'r': bits |= 1; break;
+            case 'h': bits |= 2; break;
+            case 's': bits |= 4; break;
+            case 'v': bits |= 8; break;
+            case 'd': bits |= 16; break;
+            case 'a': bits |= 32; break;
+            default: break;
+        }
+    }
+    return bits;
+}
+
+int compare_upper_names(const real_entry& a, const real_entry& b) {
+    int c = win_upper(a.name).compare(win_upper(b.name));
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+std::vector<real_entry> sort_upper_names(std::vector<real_entry> files) {
+    std::vector<size_t> order = upper_order(files);
+    std::vector<real_entry> sorted;
+    sorted.reserve(files.size());
+    for (size_t i : order) sorted.push_back(std::move(files[i]));
+    return sorted;
+}
+
+long date_serial(int year, int month, int day) {
+    auto floor_div = [](long a, long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); };
+    long n = 365L * (year - 1) + 31L * (month - 1) + day;
+    long y = year;
+    if (month > 2)
+        n -= static_cast<long>(std::floor(0.4 * month + 2.3));
+    else
+        y = year - 1;
+    return n + floor_div(y, 4) - floor_div(y, 100) + floor_div(y, 400);
+}
+
+file_time win_file_time(const date_time& t) {
+    double days = static_cast<double>(date_serial(t.year, t.month, t.day) - 584389);
+    double seconds = days * 86400 + (t.hour * 60.0 + t.minute) * 60 + t.second;
+    double ticks = seconds * 10000000.0;
+    // A FILETIME holds 0..2^64-1 ticks; anything else is no time, not a wrapped value.
+    if (!(ticks >= 0 && ticks < 18446744073709551616.0)) return no_time;
+    win_filetime local{static_cast<uint32_t>(std::fmod(ticks, 4294967296.0)),
+                       static_cast<uint32_t>(std::floor(ticks / 4294967296.0))};
+    win_filetime utc{};
+    if (!win.LocalFileTimeToFileTime || !win.LocalFileTimeToFileTime(&local, &utc)) return no_time;
+    return file_time{utc.low, utc.high};
+}
+
+bool list_folder(const std::string& search_path, std::vector<real_entry>& out) {
+    out.clear();
+    // A longer path, or one that a NUL would cut short, is refused whole rather
+    // than truncated into another folder's name.
+    if (search_path.size() > longest_search_path ||
+        search_path.find('\0') != std::string::npos)
+        return false;
+    if (!win.FindFirstFileA || !win.FindNextFileA || !win.FindClose || !win.GetLastError)
+        return false;
+    win_find_data d{};
+    win_handle h = win.FindFirstFileA(search_path.c_str(), &d);
+    if (h == invalid_handle || h == nullptr) return false;
+    do out.push_back(entry_of(d));
+    while (win.FindNextFileA(h, &d));
+    // Any end but "no more files" leaves the folder half read: a partial listing
+    // shown as the whole folder would hide files from a copy, so refuse it.
+    bool complete = win.GetLastError() == error_no_more_files;
+    win.FindClose(h);
+    if (!complete) out.clear();
+    return complete;
+}
+
+bool same_outer_text(std::string_view a, std::string_view b) {
+    size_t s = current_field.field_start, e = current_field.field_end;
+    return slice(a, 1, s - 1) == slice(b, 1, s - 1) &&
+           slice(a, e + 1, a.size()) == slice(b, e + 1, b.size());
+}
+
+std::string fill_template(const std::string& name_template, const std::string_view (&slots)[4]) {
+    std::string text;
+    size_t next = 0;
+    for (size_t i = 0; i < name_template.size(); ++i) {
+        char c = name_template[i];
+        if (c == '%' && i + 1 < name_template.size()) {
+            char d = name_template[i + 1];
+            if (d == '%') {
+                text += '%';
+                ++i;
+                continue;
+            }
+            if (d == 's') {
+                if (next < 4) text.append(slots[next++]);
+                ++i;
+                continue;
+            }
+        }
+        text += c;
+    }
+    return text;
+}
+
+std::string sequence_name(std::string_view first, std::string_view last,
+                          const std::string& name_template, bool same_case) {
+    std::string a(first), b(last);
+    if (!same_case) {
+        a = win_lower(a);
+        b = win_lower(b);
+    }
+    size_t s = current_field.field_start, e = current_field.field_end;
+    const std::string_view slots[4] = {slice(a, 1, s - 1), slice(a, s, e), slice(b, s, e),
+                                       slice(a, e + 1, a.size())};
+    std::string text = fill_template(name_template, slots);
+    size_t dot = rfind('.', text);
+    if (dot == 0) return unique_token(text, "", token_ignore_case);
+    return unique_token(std::string_view(text).substr(0, dot - 1),
+                        std::string_view(text).substr(dot - 1), token_ignore_case);
+}
+
+std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
+                                         const std::vector<std::string>& lowered,
+                                         size_t folder_count, const std::string& name_template,
+                                         seq_range range) {
+    std::vector<virtual_entry> out;
+    walk_groups groups(lowered);
+    std::vector<char> taken(files.size(), 0);
+    for (size_t v = 0; v < files.size(); ++v) {
+        if (taken[v]) continue;
+        taken[v] = 1;
+        groups.take(v);
+        const real_entry& head = files[v];
+        virtual_entry entry{head.name, no_time, head.attributes, 0, {folder_count + v + 1}};
+        bool timed = head.has_time;
+        uint64_t total = head.size;
+        bool same_case = true;
+        size_t l = v;
+        size_t h = groups.walk(v, [&](size_t i) { return seq_def_lower(lowered[v], lowered[i], range); });
+        while (h != none) {
+            const real_entry& m = files[h];
+            taken[h] = 1;
+            groups.take(h);
+            if (same_case && !same_outer_text(head.name, m.name)) same_case = false;
+            if (!m.has_time || m.time != head.time) timed = false;
+            if (m.attributes != entry.attributes) entry.attributes &= directory_bit;
+            if (!(m.attributes & directory_bit))
+                total = m.size > UINT64_MAX - total ? UINT64_MAX : total + m.size;
+            entry.members.push_back(folder_count + h + 1);
+            l = h;
+            h = groups.walk(h, [&](size_t i) { return seq_next_lower(lowered[l], lowered[i]); });
+        }
+        if (entry.members.size() > 1) {
+            // The lowered names are what sequence_name would make of mixed case.
+            entry.name = same_case ? sequence_name(head.name, files[l].name, name_template, true)
+                                   : sequence_name(lowered[v], lowered[l], name_template, true);
+        }
+        entry.size = host_size(total);
+        entry.time = timed ? win_file_time(head.time) : no_time;
+        out.push_back(std::move(entry));
+    }
+    return out;
+}
+
+listing build_listing(std::vector<real_entry> entries, const sequence_options& options) {
+    const std::string name_template = "%s" + options.seqpattern + "%s";
+    const seq_range range{options.first, options.last};
+    listing out;
+    std::vector<real_entry> files;
+    std::vector<std::string> lowered;
+    token_init();
+    for (real_entry& e : entries) {
+        std::string lower = win_lower(e.name);
+        token_count(lower, token_exact_case);  // lower-cased already: counts as case-ignored
+        if (e.attributes & directory_bit) {
+            out.real_entries.push_back(std::move(e));
+        } else {
+            files.push_back(std::move(e));
+            lowered.push_back(std::move(lower));
+        }
+    }
+    const size_t folder_count = out.real_entries.size();
+    for (const real_entry& f : out.real_entries)
+        out.entries.push_back(virtual_entry{f.name, time_of(f), f.attributes, host_size(f.size), {}});
+
+    std::vector<size_t> order = upper_order(files);
+    std::vector<real_entry> sorted;
+    std::vector<std::string> sorted_lowered;
+    sorted.reserve(files.size());
+    sorted_lowered.reserve(files.size());
+    for (size_t i : order) {
+        sorted.push_back(std::move(files[i]));
+        sorted_lowered.push_back(std::move(lowered[i]));
+    }
+    if (!sorted.empty()) {
+        std::vector<virtual_entry> runs =
+            collapse_runs(sorted, sorted_lowered, folder_count, name_template, range);
+        out.entries.insert(out.entries.end(), std::make_move_iterator(runs.begin()),
+                           std::make_move_iterator(runs.end()));
+    }
+    out.real_entries.insert(out.real_entries.end(), std::make_move_iterator(sorted.begin()),
+                            std::make_move_iterator(sorted.end()));
+    token_free();
+    return out;
+}
+
+bool seq_dir(const std::string& search_path, const std::string& ini_folder,
+             const std::string& ini_name, listing& out) {
+    std::vector<real_entry> entries;
+    if (!list_folder(search_path, entries)) return false;
+    const sequence_options options = read_ini(ini_folder, ini_name);
+    out = build_listing(std::move(entries), options);
+    return true;
+}
+
+}  // namespace tallyrun

@@ -1,0 +1,147 @@
+// Tests of the path, host-memory, module, drive, key and number-half helpers.
+#include "support/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace tallyrun {
+namespace {
+
+struct split_case {
+    const char* path;
+    const char* folder;
+    const char* name;
+};
+
+TEST(Paths, FolderAndNameParts) {
+    const split_case cases[] = {
+        {"C:\\dir\\file.txt", "C:\\dir\\", "file.txt"},
+        {"C:\\dir\\", "C:\\dir\\", ""},
+        {"C:", "C:", ""},
+        {"C:file", "C:", "file"},
+        {"file.txt", "", "file.txt"},
+        {"dir\\.hidden", "dir\\.hidden\\", ""},
+        {"..", "..\\", ""},
+        {"", "", ""},
+        {"\\", "\\", ""},
+        {"C:\\a:b\\c", "C:\\a:b\\", "c"},
+        {"a:b:c", "a:", "b:c"},
+    };
+    for (const split_case& c : cases) {
+        EXPECT_EQ(file_path(c.path, '\\'), c.folder) << "file_path of '" << c.path << "'";
+        EXPECT_EQ(file_name(c.path, '\\'), c.name) << "file_name of '" << c.path << "'";
+    }
+    EXPECT_EQ(last_separator("C:\\dir\\f", '\\'), 7u);
+    EXPECT_EQ(last_separator("C:f", '\\'), 2u);
+    EXPECT_EQ(last_separator("f", '\\'), 0u);
+    EXPECT_EQ(file_path("a/b/c", '/'), "a/b/") << "the separator is the caller's";
+}
+
+// Writes text into a buffer of size bytes with guard bytes on both sides.
+std::string poked(std::string_view text, size_t size, bool& guards_intact) {
+    const size_t guard = 16;
+    std::vector<char> block(size + 2 * guard, '\x5A');
+    poke_string(block.data() + guard, text, size);
+    guards_intact = true;
+    for (size_t i = 0; i < guard; ++i)
+        guards_intact = guards_intact && block[i] == '\x5A' && block[guard + size + i] == '\x5A';
+    return std::string(block.data() + guard, size);
+}
+
+TEST(Paths, PokeStringKeepsToItsSize) {
+    bool intact = false;
+    EXPECT_EQ(poked("abc", 1, intact), std::string(1, '\0'));
+    EXPECT_TRUE(intact);
+
+    std::string long_text(300, 'x');
+    std::string got = poked(long_text, 260, intact);
+    EXPECT_TRUE(intact);
+    EXPECT_EQ(got, std::string(259, 'x') + '\0');
+
+    got = poked("short", 260, intact);
+    EXPECT_TRUE(intact);
+    EXPECT_EQ(std::string(got.c_str()), "short");
+
+    got = poked(std::string(259, 'y'), 260, intact);
+    EXPECT_TRUE(intact);
+    EXPECT_EQ(got, std::string(259, 'y') + '\0') << "a text that just fits";
+}
+
+TEST(Paths, PeekStringStopsAtTheNul) {
+    const char memory[] = "C:\\dir\0after";
+    EXPECT_EQ(peek_string(memory), "C:\\dir");
+    EXPECT_EQ(peek_string(""), "");
+}
+
+std::string asked_root;
+uint32_t TR_WINAPI fake_drive_type(const char* root) {
+    asked_root = root;
+    return 3;
+}
+
+TEST(Paths, DriveTypeAppendsABackslash) {
+    binding_override o(win.GetDriveTypeA, fake_drive_type);
+    EXPECT_EQ(drive_type("A:"), 3u);
+    EXPECT_EQ(asked_root, "A:\\");
+    drive_type("C:\\");
+    EXPECT_EQ(asked_root, "C:\\");
+    drive_type("");
+    EXPECT_EQ(asked_root, "");
+}
+
+uint32_t TR_WINAPI long_module_name(win_handle, char* buffer, uint32_t size) {
+    std::memset(buffer, 'm', size);
+    return size;  // truncated: Windows reports the whole buffer
+}
+uint32_t TR_WINAPI failing_module_name(win_handle, char*, uint32_t) { return 0; }
+
+TEST(Paths, ModuleFilename) {
+    {
+        binding_override o(win.GetModuleFileNameA, long_module_name);
+        EXPECT_EQ(module_filename(), std::string(260, 'm'));
+    }
+    binding_override o(win.GetModuleFileNameA, failing_module_name);
+    EXPECT_EQ(module_filename(), "");
+}
+
+int16_t key_state = 0;
+int32_t asked_key = 0;
+int16_t TR_WINAPI fake_key_state(int32_t key) {
+    asked_key = key;
+    return key_state;
+}
+
+TEST(Paths, CtrlDownReadsBit15) {
+    binding_override o(win.GetKeyState, fake_key_state);
+    key_state = static_cast<int16_t>(0x8000);
+    EXPECT_EQ(ctrl_down(), 1);
+    EXPECT_EQ(asked_key, 0x11);
+    key_state = static_cast<int16_t>(0xFF80);  // held, as Windows reports it
+    EXPECT_EQ(ctrl_down(), 1);
+    key_state = 1;  // toggled, not held
+    EXPECT_EQ(ctrl_down(), 0);
+}
+
+TEST(Paths, WordAndDwordHalves) {
+    EXPECT_EQ(hi_word(65538), 1u);
+    EXPECT_EQ(lo_word(65538), 2u);
+    EXPECT_EQ(hi_word(0xFFFFFFFFu), 0xFFFFu);
+    EXPECT_EQ(lo_word(0xFFFFFFFFu), 0xFFFFu);
+
+    EXPECT_EQ(lo_dword(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(hi_dword(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(lo_dword(0), 0u);
+    EXPECT_EQ(hi_dword(4294967295LL), 0u);
+    EXPECT_EQ(lo_dword(4294967296LL), 0u);
+    EXPECT_EQ(hi_dword(4294967296LL), 1u);
+    const int64_t five_gib = 5LL << 30;
+    EXPECT_EQ(hi_dword(five_gib), 1u);
+    EXPECT_EQ(lo_dword(five_gib), 1u << 30);
+    EXPECT_EQ(hi_dword(INT64_MAX), 0x7FFFFFFFu);
+    EXPECT_EQ(lo_dword(INT64_MAX), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace tallyrun

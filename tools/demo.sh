@@ -1,0 +1,114 @@
+#!/bin/bash
+# make demo: the real plugin in the host harness under Wine, at work on folders like real users' folders.
+set -e
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+build=${1:-build}
+host32=$repo/$build/win32/tools/host/tallyrun-host.exe
+plugin32=$repo/$build/win32/plugin/tallyrun.wfx
+plugin64=$repo/$build/win64/plugin/tallyrun.wfx64
+host64=$repo/$build/win64/tools/host/tallyrun-host.exe
+
+demo=$(mktemp -d /tmp/tallyrun-demo.XXXXXX)
+shots=$repo/$build/demo
+mkdir -p "$shots"
+
+say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }      # /tmp/x -> Z:\tmp\x
+panel() { printf '\\%s' "$(winpath "$1")"; }     # the plugin's own path: \Z:\tmp\x
+host_cmd() { local opts=(); while [ "${1#--}" != "$1" ]; do opts+=("$1"); shift; done
+             "$repo/tools/wine-run" "$host32" --ini "$(winpath "$demo/config/plugins.ini")" "${opts[@]}" \
+                 "$plugin32" "$@" 2>&1 | tr -d '\r'; }
+# A file of n bytes whose bytes tell which file it is.
+make_file() { local path=$1 n=$2; mkdir -p "$(dirname "$path")"
+              head -c "$n" < <(yes "$(basename "$path")") > "$path"; }
+real_folder() { (cd "$1" && for f in $(ls -A | LC_ALL=C sort -f); do
+                  if [ -d "$f" ]; then printf '%12s  %s\n' "<DIR>" "$f"; else printf '%12s  %s\n' "$(stat -c %s "$f")" "$f"; fi
+                done); }
+side_by_side() { local real=$1
+    pr -m -t -w 110 <(echo "on disk ($(basename "$real"))"; echo "----------------------------------"; real_folder "$real") \
+                     <(echo "in the Tallyrun panel"; echo "----------------------------------------------------------"; \
+                       host_cmd ls "$(panel "$real")") ; }
+
+say "Sample folders in $demo"
+for i in $(seq -w 1 12); do make_file "$demo/card/DCIM/IMG_00$i.JPG" $((2400000 + 1000 * 10#$i)); done
+make_file "$demo/card/DCIM/notes.txt" 212
+mkdir -p "$demo/card/DCIM/edited"
+for i in 0001 0002 0003 0004 0005 0007 0008 0009 0010; do make_file "$demo/render/shotA_$i.exr" 8100000; done
+make_file "$demo/render/frame98.tif" 1000; make_file "$demo/render/frame99.tif" 1000; make_file "$demo/render/frame100.tif" 1000
+make_file "$demo/scans/Scan01.png" 51000; make_file "$demo/scans/scan02.png" 52000; make_file "$demo/scans/SCAN03.png" 53000
+for i in 00001 00002 00003; do for ext in dpx exr jpg; do make_file "$demo/plates/plate_$i.$ext" 4000; done; done
+make_file "$demo/clash/a1.txt" 10; make_file "$demo/clash/a2.txt" 10; make_file "$demo/clash/a1-2.txt" 99
+mkdir -p "$demo/config" "$demo/out"
+touch -d '2006-09-19 09:34:18' "$demo"/card/DCIM/IMG_*.JPG
+before=$(cd "$demo" && find card render scans plates clash -type f -exec sha1sum {} + | sort)
+echo "a camera card, a render with padded frames and a gap, scanner pages in mixed case,"
+echo "interleaved formats, a name that clashes with a generated one, and a sub-folder."
+
+say "The plugin's root (the drives), as the file manager shows it"
+host_cmd ls '\' | head -5
+
+say "A camera card: twelve pictures become one entry, sized as all twelve"
+side_by_side "$demo/card/DCIM"
+
+say "A render with a gap (0006 missing), and frame98..100 whose number needs another digit"
+side_by_side "$demo/render"
+
+say "Scanner pages in mixed case become a lower-case name"
+side_by_side "$demo/scans"
+
+say "Interleaved formats: one run per format"
+side_by_side "$demo/plates"
+
+say "A generated name that clashes with a real file gets a counter"
+side_by_side "$demo/clash"
+
+say "A faulty tallyrun.ini: each problem is shown in a message box (answered here by script)"
+printf '[Options]\r\nseqpattern=%%d-%%d\r\nrange=5-3\r\n' > "$demo/config/tallyrun.ini"
+cat "$demo/config/tallyrun.ini" | sed 's/^/    /'
+host_cmd --answer-boxes ls "$(panel "$demo/card/DCIM")"
+
+say "The same file fixed: seqpattern=%s..%s"
+printf '; options of the sequence plug-in\r\n[Options]\r\nseqpattern=%%s..%%s\r\n' > "$demo/config/tallyrun.ini"
+cat "$demo/config/tallyrun.ini" | sed 's/^/    /'
+host_cmd --answer-boxes ls "$(panel "$demo/card/DCIM")"
+rm "$demo/config/tallyrun.ini"
+
+say "Copying the run out: every member arrives under its own name"
+host_cmd --verbose get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
+echo "the target folder now holds:"; real_folder "$demo/out" | sed 's/^/    /'
+if (cd "$demo/card/DCIM" && for f in IMG_*.JPG; do cmp -s "$f" "$demo/out/$f" || exit 1; done); then
+    echo "all twelve are byte-for-byte the originals"
+else
+    echo "the copies differ from the originals"; exit 1
+fi
+
+say "Ctrl held: no copy, a list file of the members instead"
+host_cmd --ctrl get "$(panel "$demo/render")\\shotA_0001-0005.exr" "$(winpath "$demo/out")\\shotA_0001-0005.exr"
+echo "$demo/out/shotA_0001-0005.exr.lst:"; sed 's/^/    /; s/\t/<TAB>/g' "$demo/out/shotA_0001-0005.exr.lst"
+
+say "Copying again onto existing files: the prompt (answered by script: skip, then overwrite all)"
+host_cmd --answer skip,all --screenshot "$(winpath "$shots/prompt.png.bmp")" \
+    get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
+if [ -s "$shots/prompt.png.bmp" ] && command -v convert >/dev/null; then
+    convert "$shots/prompt.png.bmp" "$shots/prompt.png" && rm "$shots/prompt.png.bmp"
+    echo "screenshot of the prompt: $shots/prompt.png"
+fi
+
+say "Copying a selection with folders, as the file manager copies trees"
+host_cmd copy "$(panel "$demo/card")" "$(panel "$demo/scans")\\scan01-03.png" "$(winpath "$demo/tree")"
+(cd "$demo/tree" && find . -type f | sort | sed 's/^/    /')
+
+say "The 64-bit plugin lists the same"
+"$repo/tools/wine-run" "$host64" "$plugin64" ls "$(panel "$demo/scans")" 2>&1 | tr -d '\r'
+
+say "The source folders are unchanged"
+after=$(cd "$demo" && find card render scans plates clash -type f -exec sha1sum {} + | sort)
+if [ "$before" = "$after" ]; then echo "yes: every source file has the same bytes as before"; else echo "NO: sources changed"; exit 1; fi
+
+make -s dist >/dev/null
+say "Done"
+echo "the plugin:  $plugin32"
+echo "             $plugin64"
+echo "the zip:     $repo/dist/tallyrun-0.10.zip"
+echo "samples:     $demo"
