@@ -70,9 +70,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", argv[1]);
         return 1;
     }
-    fs_find_first = reinterpret_cast<find_first_fn>(GetProcAddress(plugin, "FsFindFirst"));
-    fs_find_next = reinterpret_cast<find_next_fn>(GetProcAddress(plugin, "FsFindNext"));
-    fs_find_close = reinterpret_cast<find_close_fn>(GetProcAddress(plugin, "FsFindClose"));
+    // GetProcAddress's generic pointer goes through void* to the entry point's real type.
+    fs_find_first = reinterpret_cast<find_first_fn>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindFirst")));
+    fs_find_next = reinterpret_cast<find_next_fn>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindNext")));
+    fs_find_close = reinterpret_cast<find_close_fn>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindClose")));
     if (!fs_find_first || !fs_find_next || !fs_find_close) {
         std::fprintf(stderr, "%s lacks the listing entry points\n", argv[1]);
         return 1;

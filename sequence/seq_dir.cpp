@@ -17,6 +17,9 @@ namespace {
 constexpr uint32_t directory_bit = 16;
 constexpr size_t longest_search_path = 255;
 constexpr size_t none = static_cast<size_t>(-1);
+// FILETIMEs of 1980-01-01 and 2108-01-01: what a DOS date can hold lies between.
+constexpr uint64_t first_dos_tick = 119600064000000000ull;
+constexpr uint64_t after_last_dos_tick = 159992928000000000ull;
 
 // s[from..to], 1-based and inclusive; empty when to < from or from is past the end.
 std::string_view slice(std::string_view s, size_t from, size_t to) {
@@ -39,6 +42,10 @@ bool local_dos_time(const win_filetime& utc, date_time& out) {
     uint16_t date = 0, time = 0;
     if (!win.FileTimeToLocalFileTime || !win.FileTimeToDosDateTime) return false;
     if (!win.FileTimeToLocalFileTime(&utc, &local)) return false;
+    // Not every FileTimeToDosDateTime refuses a year past 2107 (some wrap it
+    // into 7 bits), so the range is checked here first.
+    const uint64_t ticks = (static_cast<uint64_t>(local.high) << 32) | local.low;
+    if (ticks < first_dos_tick || ticks >= after_last_dos_tick) return false;
     if (!win.FileTimeToDosDateTime(&local, &date, &time)) return false;
     out = date_time{1980 + (date >> 9), (date >> 5) & 15, date & 31,
                     time >> 11,         (time >> 5) & 63, 2 * (time & 31)};

@@ -5,6 +5,11 @@
 
 #include <random>
 
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#endif
+
 #include "fakes/fake_fs.h"
 
 namespace tallyrun {
@@ -31,34 +36,34 @@ std::string shape(const ini_result& r) {
     return s;
 }
 
-TEST(IniReader, NoSectionYieldsZero) {
+TEST(ini_reader, no_section_yields_zero) {
     EXPECT_EQ(code_of(""), 0);
     EXPECT_EQ(code_of("\n\n   \n\t\r\n"), 0);
     EXPECT_EQ(code_of("; only a comment\n\n;another\n"), 0);
     EXPECT_EQ(code_of("key=value\nother=1\n"), 0);
 }
 
-TEST(IniReader, BrokenHeadersYieldTheirLine) {
+TEST(ini_reader, broken_headers_yield_their_line) {
     EXPECT_EQ(code_of("; one\n\n[]\n"), 3);
     EXPECT_EQ(code_of("\n[Options\nrange=1-2\n"), 2);
     EXPECT_EQ(code_of("[Options]\nrange=1-2\n[]x]\n"), 3);  // the first ']' is the second byte
     EXPECT_EQ(code_of("  [\n"), 1);
 }
 
-TEST(IniReader, HeaderNames) {
+TEST(ini_reader, header_names) {
     EXPECT_EQ(shape(parse_ini_text("[ ]\n")), "[ ]{}");
     EXPECT_EQ(shape(parse_ini_text("[Options] ; main\n")), "[Options]{}");
     EXPECT_EQ(shape(parse_ini_text("  [My Options]]tail  \n")), "[My Options]{}");
     EXPECT_EQ(shape(parse_ini_text("[a]\n[b]\n[c]x\n")), "[a]{}[b]{}[c]{}");
 }
 
-TEST(IniReader, DuplicateSectionsIgnoreCase) {
+TEST(ini_reader, duplicate_sections_ignore_case) {
     EXPECT_EQ(code_of("[options]\n\nx=1\n\n[OPTIONS]\n"), -5);
     EXPECT_EQ(code_of("[a]\n[b]\n[A]\n"), -3);
     EXPECT_EQ(code_of("[\xC4]\n[\xE4]\n"), -2);  // code page 1252 upper and lower A umlaut
 }
 
-TEST(IniReader, DuplicateKeysInOneSection) {
+TEST(ini_reader, duplicate_keys_in_one_section) {
     EXPECT_EQ(code_of("[Options]\nrange=1-9\nRange = 2\n"), -3);
     EXPECT_EQ(code_of("[a]\nk=1\n[b]\nk=2\n"), 1000000) << "the same key in two sections is fine";
     EXPECT_EQ(code_of("[a]\n; note\n=x\n"), -3) << "a comment has the empty name";
@@ -67,7 +72,7 @@ TEST(IniReader, DuplicateKeysInOneSection) {
     EXPECT_EQ(code_of("[a]\n=x\nplain\n;c\n"), 1000000) << "lines without '=' are not tested";
 }
 
-TEST(IniReader, EntryLines) {
+TEST(ini_reader, entry_lines) {
     EXPECT_EQ(shape(parse_ini_text("[s]\na = b = c\n")), "[s]{a=b = c}");
     EXPECT_EQ(shape(parse_ini_text("[s]\nname=\n")), "[s]{name=}");
     EXPECT_EQ(shape(parse_ini_text("[s]\n=x\n")), "[s]{=x}");
@@ -76,30 +81,30 @@ TEST(IniReader, EntryLines) {
     EXPECT_EQ(shape(parse_ini_text("[s]\n; c = d\n")), "[s]{=; c = d}");
 }
 
-TEST(IniReader, LeadInSection) {
+TEST(ini_reader, lead_in_section) {
     EXPECT_EQ(shape(parse_ini_text("key=value\n; c\n[Options]\nrange=2\n")),
               "[]{=key=value|=; c}[Options]{range=2}");
     EXPECT_EQ(shape(parse_ini_text("\n\n[Options]\n")), "[Options]{}") << "blank lines make none";
 }
 
-TEST(IniReader, ByteOrderMarkHidesTheFirstHeader) {
+TEST(ini_reader, byte_order_mark_hides_the_first_header) {
     EXPECT_EQ(code_of("\xEF\xBB\xBF[Options]\nrange=1-2\n"), 0);
     EXPECT_EQ(shape(parse_ini_text("\xEF\xBB\xBF[Options]\n[Other]\n")),
               "[]{=\xEF\xBB\xBF[Options]}[Other]{}");
 }
 
-TEST(IniReader, CarriageReturnsAloneMakeOneLine) {
+TEST(ini_reader, carriage_returns_alone_make_one_line) {
     EXPECT_EQ(shape(parse_ini_text("[Options]\rrange=1-2\rseqpattern=%s%s\r")), "[Options]{}");
     EXPECT_EQ(code_of("; c\r[Options]\r"), 0);
     EXPECT_EQ(shape(parse_ini_text("[Options\r]\r")), "[Options\r]{}") << "the CR is inside";
 }
 
-TEST(IniReader, LineEndings) {
+TEST(ini_reader, line_endings) {
     EXPECT_EQ(shape(parse_ini_text("[s]\r\na=1\r\nb=2")), "[s]{a=1|b=2}") << "no final line feed";
     EXPECT_EQ(code_of("[s]\r\n\r\n\r\na=1\r\nA=2\r\n"), -5) << "every physical line counts";
 }
 
-TEST(IniReader, NulAndHighBytesAreOrdinaryBytes) {
+TEST(ini_reader, nul_and_high_bytes_are_ordinary_bytes) {
     std::string text("[s\0t]\nk\0=v\0w\n", 13);
     ini_result r = parse_ini_text(text);
     ASSERT_TRUE(r.ok);
@@ -110,7 +115,7 @@ TEST(IniReader, NulAndHighBytesAreOrdinaryBytes) {
     EXPECT_EQ(r.table[0].entries[0].value, std::string("v\0w", 3));
 }
 
-TEST(IniReader, FileThroughTheBindings) {
+TEST(ini_reader, file_through_the_bindings) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "; c\r\n[Options]\r\nRange = 2-12\r\n");
     EXPECT_EQ(shape(read_ini_file(ini_path)), "[]{=; c}[Options]{Range=2-12}");
@@ -120,7 +125,7 @@ TEST(IniReader, FileThroughTheBindings) {
     EXPECT_EQ(read_ini_file("C:\\cfg\\folder.ini").code, -1);
 }
 
-TEST(IniReader, FileAndTextAgreeAcrossChunkBoundaries) {
+TEST(ini_reader, file_and_text_agree_across_chunk_boundaries) {
     // Lines that straddle the reader's chunks, CR LF pairs split between chunks included.
     std::string text = "[Options]\r\n";
     for (int i = 0; text.size() < 300000; ++i)
@@ -136,7 +141,7 @@ TEST(IniReader, FileAndTextAgreeAcrossChunkBoundaries) {
     EXPECT_EQ(from_file.table[0].entries.back().value, "no line feed");
 }
 
-TEST(IniReader, FileStopsAtTheFirstError) {
+TEST(ini_reader, file_stops_at_the_first_error) {
     std::string text = "[Options]\n";
     for (int i = 0; i < 20000; ++i) text += "k" + std::to_string(i) + "=1\n";
     text += "K5=again\n[]\n";
@@ -150,14 +155,14 @@ int32_t TR_WINAPI failing_read(win_handle, void*, uint32_t, uint32_t* done, void
     return 0;
 }
 
-TEST(IniReader, ReadFailureCountsAsUnopenable) {
+TEST(ini_reader, read_failure_counts_as_unopenable) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "[Options]\n");
     binding_override o(win.ReadFile, failing_read);
     EXPECT_EQ(read_ini_file(ini_path).code, -1);
 }
 
-TEST(IniReader, HugeInputs) {
+TEST(ini_reader, huge_inputs) {
     // 10 MB in one section: one pass, no quadratic duplicate test.
     std::string big = "[Options]\n";
     big.reserve(10u << 20);
@@ -177,7 +182,7 @@ TEST(IniReader, HugeInputs) {
     EXPECT_EQ(r.table[0].entries[0].value.size(), one_line.size());
 }
 
-TEST(IniReader, RandomBytesNeverBreakTheInvariants) {
+TEST(ini_reader, random_bytes_never_break_the_invariants) {
     std::mt19937 random(7);
     const char alphabet[] = "[]=;# \t\r\naAbB\0\xC4\xE4\xFF";
     for (int round = 0; round < 3000; ++round) {
@@ -201,7 +206,30 @@ TEST(IniReader, RandomBytesNeverBreakTheInvariants) {
     }
 }
 
-TEST(IniLookup, Sections) {
+#ifdef _WIN32
+// A real file through the real CreateFileA/ReadFile, across several read chunks.
+TEST(ini_reader, real_file_on_disk) {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tallyrun_ini_test";
+    std::filesystem::create_directories(folder);
+    std::string path = (folder / "tallyrun.ini").string();
+    std::string text = "; c\r\n[Options]\r\nRange = 2-12\r\n";
+    for (int i = 0; text.size() < 200000; ++i) text += "; filler " + std::to_string(i) + "\r\n";
+    text += "SeqPattern=%s..%s";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+    }
+    ini_result r = read_ini_file(path);
+    ASSERT_TRUE(r.ok) << "code " << r.code << " for " << path;
+    EXPECT_EQ(shape(r), shape(parse_ini_text(text)));
+    EXPECT_EQ(r.table[1].entries.back().value, "%s..%s");
+    EXPECT_EQ(read_ini_file((folder / "missing.ini").string()).code, -1);
+    EXPECT_EQ(read_ini_file(folder.string()).code, -1) << "a folder cannot be read";
+    std::filesystem::remove_all(folder);
+}
+#endif
+
+TEST(ini_lookup, sections) {
     ini_result r = parse_ini_text("lead\n[Options]\nrange=1\n[Extra]\n");
     ASSERT_TRUE(r.ok);
     ini_lookup<ini_section> found = get_ini_table(r.table, {"options"});
@@ -217,7 +245,7 @@ TEST(IniLookup, Sections) {
     EXPECT_FALSE(found.slots[1].has_value());
 }
 
-TEST(IniLookup, Entries) {
+TEST(ini_lookup, entries) {
     std::vector<ini_entry> entries = {{"", "; c"}, {"Range", "2-12"}, {"", "plain"}};
     ini_lookup<std::string> found = get_ini_table(entries, {"seqpattern", "range"});
     EXPECT_EQ(found.position, 0u);

@@ -5,6 +5,11 @@
 
 #include <random>
 
+#ifdef _WIN32
+#include <filesystem>
+#include <fstream>
+#endif
+
 #include "fakes/fake_fs.h"
 
 namespace tallyrun {
@@ -89,7 +94,7 @@ void expect_defaults(const sequence_options& o) {
 
 using texts = std::vector<std::string>;
 
-TEST(ReadIni, ValidFileAndHeaderOnly) {
+TEST(read_ini, valid_file_and_header_only) {
     outcome o = read_text("; options of the sequence plug-in\r\n[Options]\r\n"
                           "SeqPattern = %s .. %s\r\nRange = 2-12\r\n");
     EXPECT_EQ(o.options.seqpattern, "%s .. %s");
@@ -106,7 +111,7 @@ TEST(ReadIni, ValidFileAndHeaderOnly) {
     EXPECT_EQ(o.texts, texts{});
 }
 
-TEST(ReadIni, MessageBoxOwnerCaptionAndType) {
+TEST(read_ini, message_box_owner_caption_and_type) {
     config_world world;
     world.fs.add_file(ini_file, ~0ull, {}, 32, "");
     read_ini(ini_folder, "tallyrun.ini");
@@ -117,7 +122,7 @@ TEST(ReadIni, MessageBoxOwnerCaptionAndType) {
     EXPECT_EQ(boxes[0].text, prefix(ini_file) + "No section found.");
 }
 
-TEST(ReadIni, SearchFolders) {
+TEST(read_ini, search_folders) {
     {
         config_world world;
         expect_defaults(read_ini(ini_folder, "tallyrun.ini"));
@@ -152,7 +157,7 @@ TEST(ReadIni, SearchFolders) {
     }
 }
 
-TEST(ReadIni, ReaderFailures) {
+TEST(read_ini, reader_failures) {
     EXPECT_EQ(read_text("").texts, texts{prefix(ini_file) + "No section found."});
     EXPECT_EQ(read_text("\xEF\xBB\xBF[Options]\n").texts, texts{prefix(ini_file) + "No section found."});
     EXPECT_EQ(read_text("; a\n\n[]\n").texts,
@@ -162,7 +167,7 @@ TEST(ReadIni, ReaderFailures) {
     EXPECT_EQ(o.texts, texts{prefix(ini_file) + "Duplicate name on line 3."});
 }
 
-TEST(ReadIni, SchemaFailures) {
+TEST(read_ini, schema_failures) {
     outcome o = read_text("[Settings]\n");
     expect_defaults(o.options);
     EXPECT_EQ(o.texts, texts{prefix(ini_file) + "Invalid section 'Settings'."});
@@ -176,7 +181,7 @@ TEST(ReadIni, SchemaFailures) {
     EXPECT_EQ(o.texts, texts{prefix(ini_file) + "Section 'Options' : Invalid key 'Sequence'."});
 }
 
-TEST(ReadIni, EmptyValues) {
+TEST(read_ini, empty_values) {
     outcome o = read_text("[Options]\nSeqPattern=\nrange=4-9\n");
     EXPECT_EQ(o.options.seqpattern, "%s-%s");
     EXPECT_EQ(o.options.first, 4) << "the rest of the file still counts";
@@ -190,7 +195,7 @@ TEST(ReadIni, EmptyValues) {
                              "Section 'Options' : Value of key 'range' must not be empty."});
 }
 
-TEST(ReadIni, BadPatterns) {
+TEST(read_ini, bad_patterns) {
     for (std::string bad : {"%d-%d", "%s", "%s-%s-%s", "%5s-%s", "%s\\%s", "%s%d%s"}) {
         outcome o = read_text("[Options]\nSeqPattern = " + bad + "\nrange=2-3\n");
         EXPECT_EQ(o.options.seqpattern, "%s-%s") << bad;
@@ -200,7 +205,7 @@ TEST(ReadIni, BadPatterns) {
     }
 }
 
-TEST(ReadIni, TwoMessagesInOrderAndPercentCopiedUnchanged) {
+TEST(read_ini, two_messages_in_order_and_percent_copied_unchanged) {
     config_world world;
     const std::string folder = "C:\\100%s %d%%\\";
     world.fs.add_file(folder + "tallyrun.ini", ~0ull, {}, 32,
@@ -212,7 +217,7 @@ TEST(ReadIni, TwoMessagesInOrderAndPercentCopiedUnchanged) {
                      prefix(path) + "Section 'Options' : Key 'range' cannot take value '%s-%d'."}));
 }
 
-TEST(ReadIni, OddFilesGiveDefaultsAndAtMostTheKnownMessages) {
+TEST(read_ini, odd_files_give_defaults_and_at_most_the_known_messages) {
     std::mt19937 random(11);
     const char alphabet[] = "[]=;-+#%sdeE.0129 \r\nOptionsRangeSeqpattern";
     for (int round = 0; round < 1500; ++round) {
@@ -232,7 +237,7 @@ TEST(ReadIni, OddFilesGiveDefaultsAndAtMostTheKnownMessages) {
     }
 }
 
-TEST(ReadIni, HugeAndLongFiles) {
+TEST(read_ini, huge_and_long_files) {
     std::string key(10000, 'q');
     outcome o = read_text("[Options]\n" + key + "=1\n");
     EXPECT_EQ(o.texts, texts{prefix(ini_file) + "Section 'Options' : Invalid key '" + key + "'."});
@@ -244,7 +249,29 @@ TEST(ReadIni, HugeAndLongFiles) {
     EXPECT_EQ(o.texts, texts{});
 }
 
-TEST(PatternCheck, Directives) {
+#ifdef _WIN32
+// A real INI folder on disk; the message names the real path.
+TEST(read_ini, real_folder_on_disk) {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tallyrun_options_test";
+    std::filesystem::create_directories(folder);
+    std::string folder_text = folder.string() + "\\";
+    {
+        std::ofstream out(folder / "tallyrun.ini", std::ios::binary);
+        out << "[Options]\r\nseqpattern = %s_%s\r\nrange = 3-2\r\n";
+    }
+    boxes.clear();
+    binding_override<decltype(win.MessageBoxA)> box{win.MessageBoxA, fake_message_box};
+    sequence_options o = read_ini(folder_text, "tallyrun.ini");
+    EXPECT_EQ(o.seqpattern, "%s_%s");
+    EXPECT_EQ(o.first, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, prefix(folder_text + "tallyrun.ini") +
+                                 "Section 'Options' : Key 'range' cannot take value '3-2'.");
+    std::filesystem::remove_all(folder);
+}
+#endif
+
+TEST(pattern_check, directives) {
     EXPECT_EQ(pattern_directives("%s-%s"), "%s%s");
     EXPECT_EQ(pattern_directives("%s to %s (100%%)"), "%s%s");
     EXPECT_EQ(pattern_directives("%5s-%s"), "%5s%s");
@@ -254,14 +281,14 @@ TEST(PatternCheck, Directives) {
     EXPECT_EQ(pattern_directives("%%s%s"), "%s");
 }
 
-TEST(PatternCheck, Accepted) {
+TEST(pattern_check, accepted) {
     for (const char* good : {"%s-%s", "%s%s", "%s to %s (100%%)", "%%%s%s%%", "[%s]%s"})
         EXPECT_TRUE(pattern_accepted(good)) << good;
     for (const char* bad : {"", "%d-%d", "%s", "%s-%s-%s", "%5s-%s", "%s\\%s", "%s%d%s", "%s-%S"})
         EXPECT_FALSE(pattern_accepted(bad)) << bad;
 }
 
-TEST(PatternCheck, StrayPercentThatTheWalkMisses) {
+TEST(pattern_check, stray_percent_that_the_walk_misses) {
     // The walk never looks at the last byte and lets an open '%' fall off the
     // end, yet each of these would change the slots of the name template.
     for (const char* bad : {"%s%s%", "%s%s%x", "%s-%s 5%", "%q%%s%s"}) {
@@ -275,7 +302,7 @@ std::string range_of(std::string_view value) {
     return r ? std::to_string(r->first) + "," + std::to_string(r->second) : "fails";
 }
 
-TEST(RangeCheck, Good) {
+TEST(range_check, good) {
     EXPECT_EQ(range_of("1-0"), "1,0");
     EXPECT_EQ(range_of("3-3"), "3,3");
     EXPECT_EQ(range_of(" 2 - 12 "), "2,12");
@@ -294,7 +321,7 @@ TEST(RangeCheck, Good) {
     EXPECT_EQ(range_of("1-0.0007e+4"), "1,7");
 }
 
-TEST(RangeCheck, Bad) {
+TEST(range_check, bad) {
     for (std::string bad : {"0-5", "5-3", "5", "1-2-3", "1.5-3", "a-3", "1-1073741824", "", "-",
                             "1-2e", "1-2E+", "1-#", "1-#c", "1-.", "1-+", "1-++2", "1-0.15e+1",
                             "1-1e10", "1-1e999999999999", "1-#40000000", "1-#FFFFFFFFFFFFFFFFF",
@@ -302,7 +329,7 @@ TEST(RangeCheck, Bad) {
         EXPECT_EQ(range_of(bad), "fails") << "value '" << bad << "'";
 }
 
-TEST(Messages, Formats) {
+TEST(messages, formats) {
     EXPECT_EQ(error_format(err_in_file), "Error in file '%s' :\n");
     EXPECT_EQ(error_format(err_bad_value), "Section '%s' : Key '%s' cannot take value '%s'.");
     EXPECT_EQ(error_format(0), "");

@@ -193,7 +193,8 @@ TEST(seq_dir, times_of_runs_and_single_files) {
                                                        "same1-2.txt: same1.txt same2.txt"}));
     EXPECT_EQ(l.entries[2].time, no_time);
     // The listing keeps even seconds: 21 s shows as 20 s.
-    EXPECT_EQ(l.real_entries[3].time, when_local) << "odd.txt";
+    ASSERT_EQ(l.real_entries[4].name, "odd.txt");
+    EXPECT_EQ(l.real_entries[4].time, when_local);
     EXPECT_EQ(l.entries[3].time, (file_time{when.low, when.high}));
     EXPECT_EQ(l.entries[4].time, (file_time{when.low, when.high}));
 }
@@ -202,22 +203,28 @@ TEST(seq_dir, times_no_dos_date_holds_give_no_time) {
     fake_fs fs;
     fs.add_file("C:\\w\\old.txt", 1, utc_time(1970, 1, 1));
     fs.add_file("C:\\w\\late.txt", 1, utc_time(2200, 1, 1));
+    fs.add_file("C:\\w\\last.txt", 1, utc_time(2107, 12, 31, 23, 59, 59));
+    fs.add_file("C:\\w\\first.txt", 1, utc_time(1980, 1, 1));
     fs.add_file("C:\\w\\mix1.txt", 1, when);
     fs.add_file("C:\\w\\mix2.txt", 1, utc_time(1975, 3, 3));
     fs.add_file("C:\\w\\two1.txt", 1, utc_time(1979, 12, 31));
     fs.add_file("C:\\w\\two2.txt", 1, utc_time(1979, 12, 31));
     listing l = list_fake("C:\\w");
-    ASSERT_EQ(file_lines(l), (std::vector<std::string>{"late.txt: late.txt",
+    ASSERT_EQ(file_lines(l), (std::vector<std::string>{"first.txt: first.txt",
+                                                       "last.txt: last.txt", "late.txt: late.txt",
                                                        "mix1-2.txt: mix1.txt mix2.txt",
                                                        "old.txt: old.txt",
                                                        "two1-2.txt: two1.txt two2.txt"}));
-    for (size_t i = 2; i < l.entries.size(); ++i)
+    const win_filetime first = utc_time(1980, 1, 1), last = utc_time(2107, 12, 31, 23, 59, 58);
+    EXPECT_EQ(l.entries[2].time, (file_time{first.low, first.high})) << "the first DOS time";
+    EXPECT_EQ(l.entries[3].time, (file_time{last.low, last.high})) << "the last DOS time";
+    for (size_t i = 4; i < l.entries.size(); ++i)
         EXPECT_EQ(l.entries[i].time, no_time) << l.entries[i].name;
-    const real_entry& old = l.real_entries[6];
+    const real_entry& old = l.real_entries[7];
     ASSERT_EQ(old.name, "old.txt");
     EXPECT_FALSE(old.has_time);
     EXPECT_EQ(old.time, (date_time{0, 0, 0, 0, 0, 0}));
-    EXPECT_TRUE(l.real_entries[3].has_time) << l.real_entries[3].name;
+    EXPECT_TRUE(l.real_entries[5].has_time) << l.real_entries[5].name;
 }
 
 #ifndef _WIN32
@@ -279,7 +286,8 @@ TEST(list_folder, failures) {
     fs.add_file("C:\\w\\b.txt", 1, when);
     std::vector<real_entry> out;
     EXPECT_FALSE(list_folder("C:\\nowhere\\*.*", out));
-    EXPECT_FALSE(list_folder("C:\\w\\*.jpg", out)) << "nothing matches";
+    fs.add_folder("D:");
+    EXPECT_FALSE(list_folder("D:\\*.*", out)) << "an empty drive root: nothing matches";
     EXPECT_FALSE(list_folder(std::string("C:\\w\0x\\*.*", 10), out));
     // A read that breaks off with another error than "no more files" is no listing.
     fs.find_next_fails_after = 2;
@@ -400,7 +408,7 @@ TEST(seq_dir_parts, day_numbers_and_file_times) {
     const win_filetime u = utc_time(1980, 1, 1);
     EXPECT_EQ(win_file_time({1980, 1, 1, 0, 0, 0}), (file_time{u.low, u.high}));
     EXPECT_EQ(win_file_time({0, 0, 0, 0, 0, 0}), no_time) << "a date before 1601 is no time";
-    binding_override none(win.LocalFileTimeToFileTime, nullptr);
+    binding_override<decltype(win.LocalFileTimeToFileTime)> none(win.LocalFileTimeToFileTime, nullptr);
     EXPECT_EQ(win_file_time({2020, 1, 1, 0, 0, 0}), no_time);
 }
 
@@ -523,7 +531,7 @@ TEST(seq_dir_oracle, agrees_with_the_literal_walk_on_random_folders) {
                           << show(want);
         }
     }
-    EXPECT_GT(runs, random_folders / 2) << "the random folders hold too few runs to prove much";
+    EXPECT_GT(runs, random_folders / 4) << "the random folders hold too few runs to prove much";
 }
 
 TEST(seq_dir_oracle, agrees_on_the_benchmark_shapes) {

@@ -66,7 +66,8 @@ TEST(seq_def, lowered_variant_answers_the_same_on_lowered_names) {
     EXPECT_EQ(seq_def_lower("img_0001.jpg", "img_0002.jpg", {}), seq_successor);
     EXPECT_EQ(current_field.field_start, 5u);
     // The variant does not lower-case: differing case is a differing letter.
-    EXPECT_EQ(seq_def_lower("File.TXT", "file.txt", {}), seq_stop);
+    EXPECT_EQ(seq_def("A1.x", "a2.x", {}), seq_successor);
+    EXPECT_EQ(seq_def_lower("A1.x", "a2.x", {}), seq_stop);
 }
 
 TEST(seq_def, lengths_and_range_start) {

@@ -15,7 +15,7 @@ struct split_case {
     const char* name;
 };
 
-TEST(Paths, FolderAndNameParts) {
+TEST(paths, folder_and_name_parts) {
     const split_case cases[] = {
         {"C:\\dir\\file.txt", "C:\\dir\\", "file.txt"},
         {"C:\\dir\\", "C:\\dir\\", ""},
@@ -50,7 +50,7 @@ std::string poked(std::string_view text, size_t size, bool& guards_intact) {
     return std::string(block.data() + guard, size);
 }
 
-TEST(Paths, PokeStringKeepsToItsSize) {
+TEST(paths, poke_string_keeps_to_its_size) {
     bool intact = false;
     EXPECT_EQ(poked("abc", 1, intact), std::string(1, '\0'));
     EXPECT_TRUE(intact);
@@ -69,7 +69,7 @@ TEST(Paths, PokeStringKeepsToItsSize) {
     EXPECT_EQ(got, std::string(259, 'y') + '\0') << "a text that just fits";
 }
 
-TEST(Paths, PeekStringStopsAtTheNul) {
+TEST(paths, peek_string_stops_at_the_nul) {
     const char memory[] = "C:\\dir\0after";
     EXPECT_EQ(peek_string(memory), "C:\\dir");
     EXPECT_EQ(peek_string(""), "");
@@ -81,7 +81,7 @@ uint32_t TR_WINAPI fake_drive_type(const char* root) {
     return 3;
 }
 
-TEST(Paths, DriveTypeAppendsABackslash) {
+TEST(paths, drive_type_appends_a_backslash) {
     binding_override o(win.GetDriveTypeA, fake_drive_type);
     EXPECT_EQ(drive_type("A:"), 3u);
     EXPECT_EQ(asked_root, "A:\\");
@@ -97,7 +97,7 @@ uint32_t TR_WINAPI long_module_name(win_handle, char* buffer, uint32_t size) {
 }
 uint32_t TR_WINAPI failing_module_name(win_handle, char*, uint32_t) { return 0; }
 
-TEST(Paths, ModuleFilename) {
+TEST(paths, module_filename) {
     {
         binding_override o(win.GetModuleFileNameA, long_module_name);
         EXPECT_EQ(module_filename(), std::string(260, 'm'));
@@ -113,7 +113,7 @@ int16_t TR_WINAPI fake_key_state(int32_t key) {
     return key_state;
 }
 
-TEST(Paths, CtrlDownReadsBit15) {
+TEST(paths, ctrl_down_reads_bit_15) {
     binding_override o(win.GetKeyState, fake_key_state);
     key_state = static_cast<int16_t>(0x8000);
     EXPECT_EQ(ctrl_down(), 1);
@@ -124,7 +124,7 @@ TEST(Paths, CtrlDownReadsBit15) {
     EXPECT_EQ(ctrl_down(), 0);
 }
 
-TEST(Paths, WordAndDwordHalves) {
+TEST(paths, word_and_dword_halves) {
     EXPECT_EQ(hi_word(65538), 1u);
     EXPECT_EQ(lo_word(65538), 2u);
     EXPECT_EQ(hi_word(0xFFFFFFFFu), 0xFFFFu);

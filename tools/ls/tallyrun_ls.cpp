@@ -1,6 +1,7 @@
 // tallyrun-ls: prints a Linux folder as the plugin shows it, on the plugin's own engine.
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "ls/posix_listing.h"
