@@ -98,8 +98,8 @@ bool confirm_files(const std::vector<real_entry>& entries, const std::string& ta
     keep.clear();
     std::vector<real_entry> kept;
     for (const real_entry& entry : entries) {
-        std::vector<real_entry> found;
-        if (!list_folder(target_folder + entry.name, found) || found.empty()) {
+        real_entry target;
+        if (!find_entry(target_folder + entry.name, target)) {
             kept.push_back(entry);
             continue;
         }
@@ -108,7 +108,6 @@ bool confirm_files(const std::vector<real_entry>& entries, const std::string& ta
             kept.push_back(entry);
             continue;
         }
-        const real_entry& target = found.front();
         if (mode != 2) {
             switch (ask_overwrite(entry, target)) {
                 case answer_overwrite:

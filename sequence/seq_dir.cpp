@@ -226,6 +226,18 @@ bool list_folder(const std::string& search_path, std::vector<real_entry>& out) {
     return complete;
 }
 
+bool find_entry(const std::string& path, real_entry& out) {
+    // Windows takes paths of up to 259 bytes; a longer one names no file it can open.
+    if (path.empty() || path.size() > 259 || path.find('\0') != std::string::npos) return false;
+    if (!win.FindFirstFileA || !win.FindClose) return false;
+    win_find_data d{};
+    win_handle h = win.FindFirstFileA(path.c_str(), &d);
+    if (h == invalid_handle || h == nullptr) return false;
+    out = entry_of(d);
+    win.FindClose(h);
+    return true;
+}
+
 bool same_outer_text(std::string_view a, std::string_view b) {
     size_t s = current_field.field_start, e = current_field.field_end;
     return slice(a, 1, s - 1) == slice(b, 1, s - 1) &&

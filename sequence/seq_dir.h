@@ -53,6 +53,11 @@ struct listing {
 // longer than 255 bytes.
 bool list_folder(const std::string& search_path, std::vector<real_entry>& out);
 
+// The first entry that path (a file's full path, up to 259 bytes) names, as the
+// folder listing gives it; false when there is none. Unlike list_folder it takes
+// every path Windows can copy to, so that no existing target goes unnoticed.
+bool find_entry(const std::string& path, real_entry& out);
+
 // The listing of the folder that search_path ("C:\photos\*.*") names, with the
 // configuration read from ini_folder + ini_name; false when the folder cannot
 // be listed (nothing is read or shown then).

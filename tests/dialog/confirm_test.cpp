@@ -454,3 +454,17 @@ TEST(main_dialog_proc, commands_end_the_dialog_with_their_answer) {
         }
     }
 }
+
+// A target folder whose paths are longer than a folder search may be (255
+// bytes) but still within what CopyFileA takes: existing targets must be asked
+// about, never overwritten unseen.
+TEST_F(confirm_files_test, long_target_paths_are_still_asked_about) {
+    std::string folder = "D:\\" + std::string(240, 'd') + "\\";
+    fs.add_file(folder + "IMG_0001.JPG", 7, newer);
+    answers.assign({5});  // skip
+    keep.clear();
+    ASSERT_GT((folder + "IMG_0001.JPG").size(), 255u);
+    EXPECT_TRUE(confirm_files({sources[0]}, folder, 1, keep));
+    EXPECT_EQ(prompts.size(), 1u) << "the existing long-path target was not asked about";
+    EXPECT_TRUE(keep.empty()) << "skipped, yet kept " << keep.size();
+}
