@@ -16,19 +16,22 @@ mkdir -p "$shots"
 say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }      # /tmp/x -> Z:\tmp\x
 panel() { printf '\\%s' "$(winpath "$1")"; }     # the plugin's own path: \Z:\tmp\x
-host_cmd() { local opts=(); while [ "${1#--}" != "$1" ]; do opts+=("$1"); shift; done
-             "$repo/tools/wine-run" "$host32" --ini "$(winpath "$demo/config/plugins.ini")" "${opts[@]}" \
-                 "$plugin32" "$@" 2>&1 | tr -d '\r'; }
+# The harness with the demo's INI folder: host [OPTIONS] PLUGIN COMMAND ARGS. Its output goes
+# through a file: a pipe could be held open by the wine server it starts.
+host() { "$repo/tools/wine-run" "$host32" --ini "$(winpath "$demo/config/plugins.ini")" "$@" \
+             > "$demo/.out" 2>&1 || true; tr -d '\r' < "$demo/.out"; }
 # A file of n bytes whose bytes tell which file it is.
 make_file() { local path=$1 n=$2; mkdir -p "$(dirname "$path")"
               head -c "$n" < <(yes "$(basename "$path")") > "$path"; }
 real_folder() { (cd "$1" && for f in $(ls -A | LC_ALL=C sort -f); do
                   if [ -d "$f" ]; then printf '%12s  %s\n' "<DIR>" "$f"; else printf '%12s  %s\n' "$(stat -c %s "$f")" "$f"; fi
                 done); }
-side_by_side() { local real=$1
-    pr -m -t -w 110 <(echo "on disk ($(basename "$real"))"; echo "----------------------------------"; real_folder "$real") \
-                     <(echo "in the Tallyrun panel"; echo "----------------------------------------------------------"; \
-                       host_cmd ls "$(panel "$real")") ; }
+side_by_side() { local real=$1 left right
+    left=$( (echo "on disk: $(basename "$real")"; echo "------------------------------"; real_folder "$real") )
+    right=$( (echo "in the Tallyrun panel"; echo "-----------------------------------------------------------"; \
+              host "$plugin32" ls "$(panel "$real")") )
+    paste -d '|' <(printf '%s\n' "$left" | awk '{ printf "%-34s", $0; print "" }') <(printf '%s\n' "$right") |
+        sed 's/|/  /'; }
 
 say "Sample folders in $demo"
 for i in $(seq -w 1 12); do make_file "$demo/card/DCIM/IMG_00$i.JPG" $((2400000 + 1000 * 10#$i)); done
@@ -46,7 +49,7 @@ echo "a camera card, a render with padded frames and a gap, scanner pages in mix
 echo "interleaved formats, a name that clashes with a generated one, and a sub-folder."
 
 say "The plugin's root (the drives), as the file manager shows it"
-host_cmd ls '\' | head -5
+host "$plugin32" ls '\\' | head -5
 
 say "A camera card: twelve pictures become one entry, sized as all twelve"
 side_by_side "$demo/card/DCIM"
@@ -57,7 +60,7 @@ side_by_side "$demo/render"
 say "Scanner pages in mixed case become a lower-case name"
 side_by_side "$demo/scans"
 
-say "Interleaved formats: one run per format"
+say "Interleaved formats: a run is broken wherever another format sorts between its members"
 side_by_side "$demo/plates"
 
 say "A generated name that clashes with a real file gets a counter"
@@ -66,16 +69,16 @@ side_by_side "$demo/clash"
 say "A faulty tallyrun.ini: each problem is shown in a message box (answered here by script)"
 printf '[Options]\r\nseqpattern=%%d-%%d\r\nrange=5-3\r\n' > "$demo/config/tallyrun.ini"
 cat "$demo/config/tallyrun.ini" | sed 's/^/    /'
-host_cmd --answer-boxes ls "$(panel "$demo/card/DCIM")"
+host --answer-boxes "$plugin32" ls "$(panel "$demo/card/DCIM")"
 
 say "The same file fixed: seqpattern=%s..%s"
 printf '; options of the sequence plug-in\r\n[Options]\r\nseqpattern=%%s..%%s\r\n' > "$demo/config/tallyrun.ini"
 cat "$demo/config/tallyrun.ini" | sed 's/^/    /'
-host_cmd --answer-boxes ls "$(panel "$demo/card/DCIM")"
+host --answer-boxes "$plugin32" ls "$(panel "$demo/card/DCIM")"
 rm "$demo/config/tallyrun.ini"
 
 say "Copying the run out: every member arrives under its own name"
-host_cmd --verbose get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
+host --verbose "$plugin32" get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
 echo "the target folder now holds:"; real_folder "$demo/out" | sed 's/^/    /'
 if (cd "$demo/card/DCIM" && for f in IMG_*.JPG; do cmp -s "$f" "$demo/out/$f" || exit 1; done); then
     echo "all twelve are byte-for-byte the originals"
@@ -84,23 +87,23 @@ else
 fi
 
 say "Ctrl held: no copy, a list file of the members instead"
-host_cmd --ctrl get "$(panel "$demo/render")\\shotA_0001-0005.exr" "$(winpath "$demo/out")\\shotA_0001-0005.exr"
+host --ctrl "$plugin32" get "$(panel "$demo/render")\\shotA_0001-0005.exr" "$(winpath "$demo/out")\\shotA_0001-0005.exr"
 echo "$demo/out/shotA_0001-0005.exr.lst:"; sed 's/^/    /; s/\t/<TAB>/g' "$demo/out/shotA_0001-0005.exr.lst"
 
-say "Copying again onto existing files: the prompt (answered by script: skip, then overwrite all)"
-host_cmd --answer skip,all --screenshot "$(winpath "$shots/prompt.png.bmp")" \
-    get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
-if [ -s "$shots/prompt.png.bmp" ] && command -v convert >/dev/null; then
-    convert "$shots/prompt.png.bmp" "$shots/prompt.png" && rm "$shots/prompt.png.bmp"
+say "Copying again onto existing files: the prompt (answered here by script: Skip, then Overwrite all)"
+host --answer skip,all --screenshot "$(winpath "$shots/prompt.bmp")" "$plugin32" get "$(panel "$demo/card/DCIM")\\IMG_0001-0012.JPG" "$(winpath "$demo/out")\\IMG_0001-0012.JPG"
+if [ -s "$shots/prompt.bmp" ] && command -v convert >/dev/null; then
+    convert "$shots/prompt.bmp" "$shots/prompt.png" && rm "$shots/prompt.bmp"
     echo "screenshot of the prompt: $shots/prompt.png"
 fi
 
 say "Copying a selection with folders, as the file manager copies trees"
-host_cmd copy "$(panel "$demo/card")" "$(panel "$demo/scans")\\scan01-03.png" "$(winpath "$demo/tree")"
+host "$plugin32" copy "$(panel "$demo/card")" "$(panel "$demo/scans")\\scan01-03.png" "$(winpath "$demo/tree")"
 (cd "$demo/tree" && find . -type f | sort | sed 's/^/    /')
 
 say "The 64-bit plugin lists the same"
-"$repo/tools/wine-run" "$host64" "$plugin64" ls "$(panel "$demo/scans")" 2>&1 | tr -d '\r'
+"$repo/tools/wine-run" "$host64" "$plugin64" ls "$(panel "$demo/scans")" > "$demo/.out" 2>&1 || true
+tr -d '\r' < "$demo/.out"
 
 say "The source folders are unchanged"
 after=$(cd "$demo" && find card render scans plates clash -type f -exec sha1sum {} + | sort)

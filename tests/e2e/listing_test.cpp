@@ -28,7 +28,10 @@ struct listing_e2e : testing::Test {
     // Files made before the test body's snapshot; call only from SetUp-like code.
     void make(const std::vector<std::string>& names, const std::string& folder = "") {
         std::string dir = source.path + folder;
-        if (!folder.empty()) CreateDirectoryA(dir.c_str(), nullptr);
+        if (!folder.empty()) {
+            CreateDirectoryA(dir.c_str(), nullptr);
+            dir += "\\";
+        }
         for (const std::string& n : names) write_file(dir + n, "bytes of " + n, shot);
         before = snapshot(source.path);
     }
@@ -129,7 +132,7 @@ TEST_F(listing_e2e, sub_folders_come_first_and_trailing_backslash_lists_the_same
     std::vector<std::string> plain = the_plugin().names(plugin_path(source.path));
     std::vector<std::string> slash = the_plugin().names(plugin_path(source.path) + "\\");
     ASSERT_EQ(plain.size(), 6u) << joined(plain);
-    EXPECT_EQ(joined(plain, 4), "IMG_0001-0002.JPG | b.txt");
+    EXPECT_EQ(joined(plain, 4), "b.txt | IMG_0001-0002.JPG") << "files sort by upper-cased name";
     std::string folders = joined({plain[2], plain[3]});
     EXPECT_TRUE(folders == "zeta | alpha" || folders == "alpha | zeta") << folders;
     EXPECT_EQ(joined(slash), joined(plain));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/confirm.h"
 #include "fakes/fake_fs.h"
 #include "plugin/enumeration.h"
 #include "plugin/startup.h"
@@ -72,12 +73,13 @@ struct retrieval : testing::Test {
         key_state_calls = 0;
         dialog_answers.clear();
         dialogs_shown = 0;
+        confirm_dialog_setup();  // as the start-up does; once is enough
         FsInit(3, record_progress);
         plugin.ini_folder = "C:\\nowhere\\";
         for (int i = 1; i <= 3; ++i)
-            disk.add_file("C:\\photos\\IMG_000" + std::to_string(i) + ".JPG", 0, shot, 32,
+            disk.add_file("C:\\photos\\IMG_000" + std::to_string(i) + ".JPG", ~0ull, shot, 32,
                           "picture " + std::to_string(i));
-        disk.add_file("C:\\photos\\notes.txt", 0, shot, 32, "notes");
+        disk.add_file("C:\\photos\\notes.txt", ~0ull, shot, 32, "notes");
         disk.add_folder("C:\\photos\\sub");
         disk.add_folder("D:\\out");
     }
@@ -180,8 +182,8 @@ TEST_F(retrieval, list_file_replaces_an_old_one_and_unwritable_target_gives_4) {
 }
 
 TEST_F(retrieval, entry_maps_through_its_own_folder_not_the_last_listed) {
-    disk.add_file("C:\\other\\IMG_0001.JPG", 0, shot, 32, "wrong 1");
-    disk.add_file("C:\\other\\IMG_0002.JPG", 0, shot, 32, "wrong 2");
+    disk.add_file("C:\\other\\IMG_0001.JPG", ~0ull, shot, 32, "wrong 1");
+    disk.add_file("C:\\other\\IMG_0002.JPG", ~0ull, shot, 32, "wrong 2");
     win_find_data d;
     for (const char* folder : {"\\C:\\photos", "\\C:\\other", "\\C:\\photos\\sub"}) {
         win_handle h = FsFindFirst(folder, &d);
@@ -211,7 +213,7 @@ TEST_F(retrieval, a_name_its_folder_does_not_hold_is_not_found) {
 }
 
 TEST_F(retrieval, dot_file_and_folder_entries) {
-    disk.add_file("C:\\photos\\.profile", 0, shot, 32, "dot");
+    disk.add_file("C:\\photos\\.profile", ~0ull, shot, 32, "dot");
     EXPECT_EQ(get("\\C:\\photos\\.profile", "D:\\out\\.profile"), fs_ok);
     EXPECT_EQ(disk.content("D:\\out\\.profile"), "dot");
     disk.copied.clear();
@@ -240,8 +242,8 @@ TEST_F(retrieval, copy_errors_become_result_codes_and_stop_at_the_failing_member
 }
 
 TEST_F(retrieval, confirmation_answers_decide_what_is_copied) {
-    disk.add_file("D:\\out\\IMG_0001.JPG", 0, shot, 32, "old 1");
-    disk.add_file("D:\\out\\IMG_0003.JPG", 0, shot, 32, "old 3");
+    disk.add_file("D:\\out\\IMG_0001.JPG", ~0ull, shot, 32, "old 1");
+    disk.add_file("D:\\out\\IMG_0003.JPG", ~0ull, shot, 32, "old 3");
     dialog_answers = {5, 3};  // skip the first, overwrite the third
     EXPECT_EQ(get(run, "D:\\out\\IMG_0001-0003.JPG"), fs_ok);
     EXPECT_EQ(dialogs_shown, 2);
@@ -261,8 +263,8 @@ TEST_F(retrieval, paths_longer_than_the_host_buffers_are_copied_in_full) {
     std::string deep = "D:\\" + std::string(120, 'd') + "\\" + std::string(100, 'e');
     disk.add_folder(deep);
     // The host's names are short; the member paths built from them are longer.
-    disk.add_file("C:\\p\\" + std::string(90, 'x') + "01.txt", 0, shot, 32, "one");
-    disk.add_file("C:\\p\\" + std::string(90, 'x') + "02.txt", 0, shot, 32, "two");
+    disk.add_file("C:\\p\\" + std::string(90, 'x') + "01.txt", ~0ull, shot, 32, "one");
+    disk.add_file("C:\\p\\" + std::string(90, 'x') + "02.txt", ~0ull, shot, 32, "two");
     std::string remote = "\\C:\\p\\" + std::string(90, 'x') + "01-02.txt";
     std::string local = deep + "\\r.txt";
     host_buffer r(remote, remote.size() + 1), l(local, local.size() + 1);

@@ -42,6 +42,7 @@ const char usage[] =
     "                       LIST is comma-separated: overwrite, all, skip, cancel, older,\n"
     "                       skip-all (the six buttons), enter, escape (the keys' commands),\n"
     "                       close (the close box). Prompts beyond the list are left to a person\n"
+    "  --screenshot FILE    with --answer: save a picture of the first prompt as a BMP file\n"
     "  --answer-boxes       press OK on the plugin's message boxes and print their text\n"
     "                       (without it, they wait for a person)\n"
     "  --help               this text\n"
@@ -83,6 +84,7 @@ struct options {
     int flags = 0;
     std::vector<std::string> answers;
     bool answer_boxes = false;
+    std::string screenshot;  // BMP file for a picture of the first prompt
 };
 
 options opt;
@@ -155,6 +157,46 @@ std::string window_text(HWND window) {
     return text;
 }
 
+// Saves what the window shows as a 24-bit BMP file; false when it cannot.
+bool save_window_picture(HWND window, const std::string& path) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return false;
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // What the screen shows: Wine's PrintWindow leaves a dialog's controls out.
+    SetForegroundWindow(window);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    int stride = (w * 3 + 3) & ~3;
+    std::vector<char> pixels(static_cast<size_t>(stride) * h);
+    bool ok = GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                        DIB_RGB_COLORS) == h;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!ok) return false;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fwrite(&file, sizeof file, 1, f);
+    std::fwrite(&info, sizeof info, 1, f);
+    std::fwrite(pixels.data(), 1, pixels.size(), f);
+    return std::fclose(f) == 0;
+}
+
 // Sends one scripted answer to a prompt; false for an unknown word.
 bool answer_prompt(HWND window, const std::string& word) {
     static const struct {
@@ -183,6 +225,13 @@ void answer_windows() {
             bool is_prompt = GetDlgItem(f.window, 3) != nullptr;
             if (is_prompt && next_answer < opt.answers.size()) {
                 const std::string& word = opt.answers[next_answer++];
+                if (next_answer == 1 && !opt.screenshot.empty()) {
+                    Sleep(300);  // let the dialog paint its buttons first
+                    if (save_window_picture(f.window, opt.screenshot))
+                        say("picture of the prompt saved in %s\n", opt.screenshot);
+                    else
+                        say("could not save a picture of the prompt in %s\n", opt.screenshot);
+                }
                 say("prompt (answer %s):\n%s\n", word, text);
                 handled = answer_prompt(f.window, word);
             } else if (!is_prompt && opt.answer_boxes) {
@@ -358,6 +407,8 @@ int command_copy(const plugin_calls& p, const std::vector<std::string>& sources,
         else
             job.files.push_back({remote, local_folder + "\\" + name});
     }
+    // The file manager makes a target folder that does not exist yet, then its sub-folders.
+    CreateDirectoryA(local_folder.c_str(), nullptr);
     for (const std::string& folder : job.folders) CreateDirectoryA(folder.c_str(), nullptr);
     int first_failure = 0;
     for (const auto& f : job.files) {
@@ -417,6 +468,8 @@ int main(int argc, char** argv) {
                 opt.answers.push_back(word);
                 start = comma + 1;
             }
+        } else if (a == "--screenshot" && has_value) {
+            opt.screenshot = argv[++i];
         } else if (a == "--answer-boxes") {
             opt.answer_boxes = true;
         } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
