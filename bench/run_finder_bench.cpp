@@ -29,10 +29,12 @@ void* operator new(size_t n) {
     heap_peak = std::max(heap_peak, heap_now);
     return static_cast<char*>(p) + sizeof(size_t) * 2;
 }
-// GCC sees free() on what operator new returned and warns; here that block
-// did come from malloc, a header's width before the pointer.
+// GCC sees free() on what operator new returned, and an index before the
+// pointer, and warns; here that block did come from malloc, a header's width
+// before the pointer.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#pragma GCC diagnostic ignored "-Warray-bounds"
 #endif
 void operator delete(void* p) noexcept {
     if (!p) return;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "config/text.h"
+#include "sequence/run_finder.h"
 #include "sequence/token_registry.h"
 #include "support/bindings.h"
 
@@ -75,62 +76,6 @@ std::vector<size_t> upper_order(const std::vector<real_entry>& files) {
                      [&](size_t a, size_t b) { return upper[a] < upper[b]; });
     return order;
 }
-
-// The files that a run's walk may still visit. Names of different lengths
-// always skip each other, so each walk goes only through the files of its own
-// name length, in sorted order, passing over the taken ones without looking.
-struct walk_groups {
-    std::vector<std::vector<size_t>> members;  // per length: file positions, sorted order
-    std::vector<std::vector<size_t>> next_free;  // per length: slot -> first untaken slot >= it
-    std::vector<size_t> group_of, slot_of;
-
-    explicit walk_groups(const std::vector<std::string>& lowered)
-        : group_of(lowered.size()), slot_of(lowered.size()) {
-        std::unordered_map<size_t, size_t> by_length;
-        for (size_t i = 0; i < lowered.size(); ++i) {
-            auto it = by_length.emplace(lowered[i].size(), members.size()).first;
-            if (it->second == members.size()) members.emplace_back();
-            group_of[i] = it->second;
-            slot_of[i] = members[it->second].size();
-            members[it->second].push_back(i);
-        }
-        next_free.resize(members.size());
-        for (size_t g = 0; g < members.size(); ++g) {
-            next_free[g].resize(members[g].size() + 1);
-            for (size_t k = 0; k < next_free[g].size(); ++k) next_free[g][k] = k;
-        }
-    }
-
-    void take(size_t i) { next_free[group_of[i]][slot_of[i]] = slot_of[i] + 1; }
-
-    // The first untaken slot at or after k of group g (members[g].size() if none).
-    size_t free_from(size_t g, size_t k) {
-        std::vector<size_t>& next = next_free[g];
-        size_t root = k;
-        while (next[root] != root) root = next[root];
-        while (next[k] != root) {
-            size_t up = next[k];
-            next[k] = root;
-            k = up;
-        }
-        return root;
-    }
-
-    // The first untaken file after `from` for which test answers 2, or none when
-    // it answers 0 first or the files run out.
-    template <typename Test>
-    size_t walk(size_t from, Test test) {
-        size_t g = group_of[from];
-        const std::vector<size_t>& group = members[g];
-        for (size_t k = free_from(g, slot_of[from] + 1); k < group.size();
-             k = free_from(g, k + 1)) {
-            int r = test(group[k]);
-            if (r == seq_successor) return group[k];
-            if (r == seq_stop) return none;
-        }
-        return none;
-    }
-};
 
 }  // namespace
 
@@ -289,31 +234,29 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
                                          size_t folder_count, const std::string& name_template,
                                          seq_range range) {
     std::vector<virtual_entry> out;
-    walk_groups groups(lowered);
-    std::vector<char> taken(files.size(), 0);
-    for (size_t v = 0; v < files.size(); ++v) {
-        if (taken[v]) continue;
-        taken[v] = 1;
-        groups.take(v);
+    // The runs as the member walk finds them, without visiting every skip.
+    std::vector<found_run> runs = find_runs(lowered, range);
+    out.reserve(runs.size());
+    for (const found_run& run : runs) {
+        const size_t v = run.members.front(), l = run.members.back();
         const real_entry& head = files[v];
-        virtual_entry entry{head.name, no_time, head.attributes, 0, {folder_count + v + 1}};
+        virtual_entry entry{head.name, no_time, head.attributes, 0, {}};
+        entry.members.reserve(run.members.size());
         bool timed = head.has_time;
-        uint64_t total = head.size;
+        uint64_t total = 0;
         bool same_case = true;
-        size_t l = v;
-        size_t h = groups.walk(v, [&](size_t i) { return seq_def_lower(lowered[v], lowered[i], range); });
-        while (h != none) {
+        // Naming and the case test read the run's own number field.
+        current_field = {run.field_start, run.field_end};
+        for (size_t h : run.members) {
             const real_entry& m = files[h];
-            taken[h] = 1;
-            groups.take(h);
-            if (same_case && !same_outer_text(head.name, m.name)) same_case = false;
-            if (!m.has_time || m.time != head.time) timed = false;
-            if (m.attributes != entry.attributes) entry.attributes &= directory_bit;
-            if (!(m.attributes & directory_bit))
+            if (h != v) {
+                if (same_case && !same_outer_text(head.name, m.name)) same_case = false;
+                if (!m.has_time || m.time != head.time) timed = false;
+                if (m.attributes != entry.attributes) entry.attributes &= directory_bit;
+            }
+            if (!(m.attributes & directory_bit) || h == v)
                 total = m.size > UINT64_MAX - total ? UINT64_MAX : total + m.size;
             entry.members.push_back(folder_count + h + 1);
-            l = h;
-            h = groups.walk(h, [&](size_t i) { return seq_next_lower(lowered[l], lowered[i]); });
         }
         if (entry.members.size() > 1) {
             // The lowered names are what sequence_name would make of mixed case.
