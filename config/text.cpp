@@ -15,6 +15,33 @@ std::string mapped(std::string_view s, uint32_t(TR_WINAPI* map)(char*, uint32_t)
     return done == buffer.size() ? buffer : std::string(s);
 }
 
+std::vector<std::string> mapped_all(const std::vector<std::string_view>& texts,
+                                    uint32_t(TR_WINAPI* map)(char*, uint32_t)) {
+    std::string joined;
+    size_t total = 0;
+    for (std::string_view t : texts) total += t.size() + 1;
+    joined.reserve(total);
+    // NUL separators: no code page maps a byte across one, so each text maps
+    // as it would on its own.
+    for (std::string_view t : texts) {
+        joined.append(t);
+        joined += '\0';
+    }
+    std::vector<std::string> out;
+    out.reserve(texts.size());
+    if (map && total <= 0xFFFFFFFFu &&
+        map(joined.data(), static_cast<uint32_t>(joined.size())) == joined.size()) {
+        size_t at = 0;
+        for (std::string_view t : texts) {
+            out.emplace_back(joined, at, t.size());
+            at += t.size() + 1;
+        }
+        return out;
+    }
+    for (std::string_view t : texts) out.push_back(mapped(t, map));
+    return out;
+}
+
 }  // namespace
 
 size_t find_from(char x, std::string_view s, size_t start) {
@@ -87,5 +114,12 @@ size_t strlen(const char* text) {
 
 std::string win_lower(std::string_view s) { return mapped(s, win.CharLowerBuffA); }
 std::string win_upper(std::string_view s) { return mapped(s, win.CharUpperBuffA); }
+
+std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts) {
+    return mapped_all(texts, win.CharLowerBuffA);
+}
+std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts) {
+    return mapped_all(texts, win.CharUpperBuffA);
+}
 
 }  // namespace tallyrun

@@ -41,6 +41,12 @@ size_t strlen(const char* text);
 std::string win_lower(std::string_view s);
 std::string win_upper(std::string_view s);
 
+// Every text mapped exactly as win_lower / win_upper maps it alone, in one
+// Windows call for the lot (each call into Windows costs more than mapping a
+// name); a text that Windows would leave unchanged alone stays unchanged.
+std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts);
+std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts);
+
 // The smallest element of a non-empty list.
 template <typename T>
 T min(const std::vector<T>& values) {

@@ -53,22 +53,39 @@ bool local_dos_time(const win_filetime& utc, date_time& out) {
     return true;
 }
 
-real_entry entry_of(const win_find_data& d) {
+// The last time converted, kept by one listing's caller: files written
+// together share their time, and each conversion is two calls into Windows.
+struct time_memo {
+    bool valid = false;
+    win_filetime in{};
+    bool has_time = false;
+    date_time out{};
+};
+
+real_entry entry_of(const win_find_data& d, time_memo& memo) {
     real_entry e{};
     e.name.assign(d.name, strnlen(d.name, sizeof d.name));
     e.attributes = dos_attr(attribute_letters(d.attributes));
     e.size = (static_cast<uint64_t>(d.size_high) << 32) | d.size_low;
-    e.has_time = local_dos_time(d.last_write_time, e.time);
-    if (!e.has_time) e.time = date_time{0, 0, 0, 0, 0, 0};
+    const win_filetime& t = d.last_write_time;
+    if (!memo.valid || memo.in.low != t.low || memo.in.high != t.high) {
+        memo.in = t;
+        memo.has_time = local_dos_time(t, memo.out);
+        if (!memo.has_time) memo.out = date_time{0, 0, 0, 0, 0, 0};
+        memo.valid = true;
+    }
+    e.has_time = memo.has_time;
+    e.time = memo.out;
     return e;
 }
 
 // The files in ascending upper-cased name order, stable for equal names; each
 // name is upper-cased once.
 std::vector<size_t> upper_order(const std::vector<real_entry>& files) {
-    std::vector<std::string> upper;
-    upper.reserve(files.size());
-    for (const real_entry& f : files) upper.push_back(win_upper(f.name));
+    std::vector<std::string_view> names;
+    names.reserve(files.size());
+    for (const real_entry& f : files) names.push_back(f.name);
+    const std::vector<std::string> upper = win_upper_all(names);
     std::vector<size_t> order(files.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     // std::string compares its bytes as unsigned char, a leading part first.
@@ -161,7 +178,8 @@ bool list_folder(const std::string& search_path, std::vector<real_entry>& out) {
     win_find_data d{};
     win_handle h = win.FindFirstFileA(search_path.c_str(), &d);
     if (h == invalid_handle || h == nullptr) return false;
-    do out.push_back(entry_of(d));
+    time_memo memo;
+    do out.push_back(entry_of(d, memo));
     while (win.FindNextFileA(h, &d));
     // Any end but "no more files" leaves the folder half read: a partial listing
     // shown as the whole folder would hide files from a copy, so refuse it.
@@ -178,7 +196,8 @@ bool find_entry(const std::string& path, real_entry& out) {
     win_find_data d{};
     win_handle h = win.FindFirstFileA(path.c_str(), &d);
     if (h == invalid_handle || h == nullptr) return false;
-    out = entry_of(d);
+    time_memo memo;
+    out = entry_of(d, memo);
     win.FindClose(h);
     return true;
 }
@@ -237,6 +256,10 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
     // The runs as the member walk finds them, without visiting every skip.
     std::vector<found_run> runs = find_runs(lowered, range);
     out.reserve(runs.size());
+    // Neighbours in name order often share a time; convert each time once.
+    date_time last_local{};
+    file_time last_utc = no_time;
+    bool converted = false;
     for (const found_run& run : runs) {
         const size_t v = run.members.front(), l = run.members.back();
         const real_entry& head = files[v];
@@ -264,7 +287,12 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
                                    : sequence_name(lowered[v], lowered[l], name_template, true);
         }
         entry.size = host_size(total);
-        entry.time = timed ? win_file_time(head.time) : no_time;
+        if (timed && (!converted || head.time != last_local)) {
+            last_local = head.time;
+            last_utc = win_file_time(head.time);
+            converted = true;
+        }
+        entry.time = timed ? last_utc : no_time;
         out.push_back(std::move(entry));
     }
     return out;
@@ -277,8 +305,14 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
     std::vector<real_entry> files;
     std::vector<std::string> lowered;
     token_init();
-    for (real_entry& e : entries) {
-        std::string lower = win_lower(e.name);
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const real_entry& e : entries) names.push_back(e.name);
+    std::vector<std::string> all_lowered = win_lower_all(names);
+    names.clear();  // the views die with the moves below
+    for (size_t k = 0; k < entries.size(); ++k) {
+        real_entry& e = entries[k];
+        std::string& lower = all_lowered[k];
         token_count(lower, token_exact_case);  // lower-cased already: counts as case-ignored
         if (e.attributes & directory_bit) {
             out.real_entries.push_back(std::move(e));

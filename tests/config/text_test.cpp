@@ -67,3 +67,17 @@ TEST(text, strlen_goes_through_lstrlen) {
     binding_override o(win.lstrlenA, static_cast<int32_t(TR_WINAPI*)(const char*)>(nullptr));
     EXPECT_EQ(tallyrun::strlen("abc"), 0u) << "a missing binding measures nothing";
 }
+
+TEST(text, mapping_many_texts_at_once_maps_each_as_alone) {
+    std::vector<std::string_view> texts{"IMG_0001.JPG", "", "\xC4rger", std::string_view("A\0B", 3)};
+    std::vector<std::string> lower = win_lower_all(texts), upper = win_upper_all(texts);
+    ASSERT_EQ(lower.size(), texts.size());
+    ASSERT_EQ(upper.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(lower[i], win_lower(texts[i])) << "text " << i;
+        EXPECT_EQ(upper[i], win_upper(texts[i])) << "text " << i;
+    }
+    binding_override o(win.CharLowerBuffA, &map_fewer);
+    EXPECT_EQ(win_lower_all({"ABC", "DEF"}), (std::vector<std::string>{"ABC", "DEF"}))
+        << "where Windows maps fewer bytes, each text stays as it was";
+}
