@@ -39,6 +39,8 @@ struct plugin {
     std::vector<progress_report> reports;
 };
 plugin& the_plugin();
+// The percentages of the reports, in order, each followed by a space ("0 100 ").
+std::string percents(const std::vector<progress_report>& reports);
 
 // A fresh folder under the temporary folder, removed with everything in it at scope end.
 struct temp_folder {

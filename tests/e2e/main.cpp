@@ -141,6 +141,12 @@ temp_folder::temp_folder() {
 
 temp_folder::~temp_folder() { remove_tree(path); }
 
+std::string percents(const std::vector<progress_report>& reports) {
+    std::string s;
+    for (const progress_report& r : reports) s += std::to_string(r.percent) + " ";
+    return s;
+}
+
 FILETIME utc(int year, int month, int day, int hour, int minute, int second) {
     SYSTEMTIME s{};
     s.wYear = static_cast<WORD>(year);

@@ -10,12 +10,6 @@ namespace {
 const FILETIME shot = utc(2006, 9, 19, 9, 34, 18);
 const FILETIME earlier = utc(2005, 1, 2, 3, 4, 6);
 
-std::string percents(const std::vector<progress_report>& reports) {
-    std::string s;
-    for (const progress_report& r : reports) s += std::to_string(r.percent) + " ";
-    return s;
-}
-
 struct retrieval_e2e : testing::Test {
     void SetUp() override {
         ASSERT_NE(the_plugin().module, nullptr) << "cannot load " << plugin_file;

@@ -7,6 +7,7 @@
 
 #include "fakes/fake_fs.h"
 #include "sequence/seq_dir.h"
+#include "sequence/listing_lines.h"
 #include "sequence/token_registry.h"
 #include "sequence/walk_model.h"
 #include "support/native_time.h"
@@ -20,17 +21,6 @@ const win_filetime when = utc_time(2021, 6, 15, 10, 30, 20);
 const date_time when_local{2021, 6, 15, 10, 30, 20};
 
 // "name: member member ..." for each entry after the folders.
-std::vector<std::string> file_lines(const listing& l) {
-    std::vector<std::string> lines;
-    for (const virtual_entry& e : l.entries) {
-        if (e.attributes & 16) continue;
-        std::string line = e.name + ":";
-        for (size_t m : e.members) line += " " + l.real_entries.at(m - 1).name;
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 listing list_fake(const std::string& folder) {
     listing l;
     EXPECT_TRUE(seq_dir(folder + "\\*.*", ini_folder, "tallyrun.ini", l)) << folder;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sequence/seq_dir.h"
+#include "sequence/listing_lines.h"
 
 using namespace tallyrun;
 namespace fs = std::filesystem;
@@ -36,17 +37,6 @@ struct temp_folder {
     }
     std::string search() const { return path.string() + "\\*.*"; }
 };
-
-std::vector<std::string> file_lines(const listing& l) {
-    std::vector<std::string> lines;
-    for (const virtual_entry& e : l.entries) {
-        if (e.attributes & 16) continue;
-        std::string line = e.name + ":";
-        for (size_t m : e.members) line += " " + l.real_entries.at(m - 1).name;
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // Gives every file the first one's last-write time, so that runs keep a time.
 void same_times(const std::vector<fs::path>& files) {
