@@ -8,15 +8,71 @@ namespace {
 
 bool member(char c, std::string_view chars) { return chars.find(c) != std::string_view::npos; }
 
-std::string mapped(std::string_view s, uint32_t(TR_WINAPI* map)(char*, uint32_t)) {
+using case_map = uint32_t(TR_WINAPI*)(char*, uint32_t);
+
+// In a single-byte code page every byte maps on its own, so one call over all
+// 255 byte values gives a table that maps any text as Windows would, without
+// a call into Windows (and its conversions to UTF-16 and back) per name. A
+// table belongs to the function it was made with: a new binding makes a new one.
+struct byte_table {
+    case_map from = nullptr;
+    bool usable = false;
+    unsigned char to[256];
+};
+byte_table lower_table, upper_table;
+
+const unsigned char* table_of(byte_table& t, case_map map) {
+    if (t.from != map) {
+        t.from = map;
+        t.usable = false;
+        win_cp_info info{};
+        if (map && win.GetCPInfo && win.GetCPInfo(0, &info) && info.max_char_size == 1) {
+            char bytes[256];
+            for (int c = 1; c < 256; ++c) bytes[c - 1] = static_cast<char>(c);
+            bytes[255] = 0;
+            if (map(bytes, 255) == 255) {
+                t.to[0] = 0;
+                for (int c = 1; c < 256; ++c) t.to[c] = static_cast<unsigned char>(bytes[c - 1]);
+                t.usable = true;
+            }
+        }
+    }
+    return t.usable ? t.to : nullptr;
+}
+
+const unsigned char* table_for(case_map map) {
+    if (map == win.CharLowerBuffA) return table_of(lower_table, map);
+    if (map == win.CharUpperBuffA) return table_of(upper_table, map);
+    return nullptr;
+}
+
+void map_bytes(std::string& s, const unsigned char* to) {
+    for (char& c : s) c = static_cast<char>(to[static_cast<unsigned char>(c)]);
+}
+
+std::string mapped(std::string_view s, case_map map) {
     if (s.empty() || !map) return std::string(s);
+    if (const unsigned char* to = table_for(map)) {
+        std::string out(s);
+        map_bytes(out, to);
+        return out;
+    }
     std::string buffer(s);  // std::string keeps a NUL behind its bytes
     uint32_t done = map(buffer.data(), static_cast<uint32_t>(buffer.size()));
     return done == buffer.size() ? buffer : std::string(s);
 }
 
 std::vector<std::string> mapped_all(const std::vector<std::string_view>& texts,
-                                    uint32_t(TR_WINAPI* map)(char*, uint32_t)) {
+                                    case_map map) {
+    std::vector<std::string> out;
+    out.reserve(texts.size());
+    if (const unsigned char* to = table_for(map)) {
+        for (std::string_view t : texts) {
+            out.emplace_back(t);
+            map_bytes(out.back(), to);
+        }
+        return out;
+    }
     std::string joined;
     size_t total = 0;
     for (std::string_view t : texts) total += t.size() + 1;
@@ -27,8 +83,6 @@ std::vector<std::string> mapped_all(const std::vector<std::string_view>& texts,
         joined.append(t);
         joined += '\0';
     }
-    std::vector<std::string> out;
-    out.reserve(texts.size());
     if (map && total <= 0xFFFFFFFFu &&
         map(joined.data(), static_cast<uint32_t>(joined.size())) == joined.size()) {
         size_t at = 0;

@@ -304,6 +304,8 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
     listing out;
     std::vector<real_entry> files;
     std::vector<std::string> lowered;
+    files.reserve(entries.size());
+    lowered.reserve(entries.size());
     token_init();
     std::vector<std::string_view> names;
     names.reserve(entries.size());

@@ -16,6 +16,13 @@ namespace tallyrun {
 using win_handle = void*;  // HANDLE, HWND, HINSTANCE: always pointer-sized
 
 // FILETIME: 100 ns ticks since 1601-01-01.
+// CPINFO: how many bytes the longest character of a code page takes.
+struct win_cp_info {
+    uint32_t max_char_size;
+    uint8_t default_char[2];
+    uint8_t lead_byte[12];
+};
+
 struct win_filetime {
     uint32_t low;
     uint32_t high;
@@ -94,6 +101,7 @@ struct win_bindings {
     int32_t(TR_WINAPI* WriteFile)(win_handle file, const void* buffer, uint32_t size,
                                   uint32_t* done, void* overlapped);
     int32_t(TR_WINAPI* CloseHandle)(win_handle handle);
+    int32_t(TR_WINAPI* GetCPInfo)(uint32_t code_page, win_cp_info* info);
 };
 
 // The process-wide table.
@@ -104,6 +112,15 @@ extern win_bindings win;
 // when MessageBoxA or GetActiveWindow cannot be found, it writes
 // "couldn't find <name>\n" to standard error and ends the process with status 1.
 void bind_windows();
+
+#ifdef _WIN32
+// Looks up one function of a system module by name; null when it is not there.
+using function_lookup = void* (*)(const char* module, const char* name);
+
+// bind_windows with the functions found by `lookup`, so that a test can take
+// one away and see the start-up checks end the process.
+void bind_windows(function_lookup lookup);
+#endif
 
 // The stand-ins of the native build, also compiled into the Windows test
 // programs so that a test can prove they agree with the real functions.

@@ -105,6 +105,11 @@ int32_t TR_WINAPI no_write(win_handle, const void*, uint32_t, uint32_t* done, vo
     return 0;
 }
 int32_t TR_WINAPI no_close(win_handle) { return 1; }
+// Code page 1252, as the case stand-ins assume.
+int32_t TR_WINAPI cp_info(uint32_t, win_cp_info* info) {
+    *info = win_cp_info{1, {'?', 0}, {}};
+    return 1;
+}
 
 }  // namespace
 
@@ -137,6 +142,7 @@ void bind_windows() {
     win.ReadFile = no_read;
     win.WriteFile = no_write;
     win.CloseHandle = no_close;
+    win.GetCPInfo = cp_info;
 }
 
 // The native build has no DLL start-up, so the table is filled before main.

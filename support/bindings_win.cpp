@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 #include "support/bindings.h"
 
@@ -10,16 +11,17 @@ namespace tallyrun {
 
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(win_find_data), "find-data layout");
 static_assert(sizeof(FILETIME) == sizeof(win_filetime), "FILETIME layout");
+static_assert(sizeof(CPINFO) == sizeof(win_cp_info), "CPINFO layout");
 
 win_bindings win = {};
 
 namespace {
 
-template <typename Fn>
-void bind(Fn& slot, HMODULE module, const char* name) {
-    // GetProcAddress hands back a generic function pointer; the slot's type is
-    // the function's real signature, checked by hand against the SDK's.
-    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+void* system_function(const char* module, const char* name) {
+    // user32 and kernel32 are loaded in every GUI process already; LoadLibrary only takes a reference.
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle) handle = LoadLibraryA(module);
+    return handle ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
 }
 
 [[noreturn]] void missing(const char* name) {
@@ -30,12 +32,13 @@ void bind(Fn& slot, HMODULE module, const char* name) {
 
 }  // namespace
 
-void bind_windows() {
-    // Both are loaded in every GUI process already; LoadLibrary only takes a reference.
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (!user32) user32 = LoadLibraryA("user32.dll");
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-
+void bind_windows(function_lookup lookup) {
+    // The lookup hands back a generic pointer; each slot's type is the
+    // function's real signature, checked by hand against the SDK's.
+    auto bind = [lookup](auto& slot, const char* module, const char* name) {
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(lookup(module, name));
+    };
+    const char* user32 = "user32.dll";
     bind(win.MessageBoxA, user32, "MessageBoxA");
     if (!win.MessageBoxA) missing("MessageBoxA");
     bind(win.GetActiveWindow, user32, "GetActiveWindow");
@@ -46,6 +49,7 @@ void bind_windows() {
     bind(win.DialogBoxIndirectParamA, user32, "DialogBoxIndirectParamA");
     bind(win.EndDialog, user32, "EndDialog");
 
+    const char* kernel32 = "kernel32.dll";
     bind(win.lstrlenA, kernel32, "lstrlenA");
     bind(win.MultiByteToWideChar, kernel32, "MultiByteToWideChar");
     bind(win.FindFirstFileA, kernel32, "FindFirstFileA");
@@ -63,6 +67,9 @@ void bind_windows() {
     bind(win.ReadFile, kernel32, "ReadFile");
     bind(win.WriteFile, kernel32, "WriteFile");
     bind(win.CloseHandle, kernel32, "CloseHandle");
+    bind(win.GetCPInfo, kernel32, "GetCPInfo");
 }
+
+void bind_windows() { bind_windows(system_function); }
 
 }  // namespace tallyrun

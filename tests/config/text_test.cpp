@@ -81,3 +81,28 @@ TEST(text, mapping_many_texts_at_once_maps_each_as_alone) {
     EXPECT_EQ(win_lower_all({"ABC", "DEF"}), (std::vector<std::string>{"ABC", "DEF"}))
         << "where Windows maps fewer bytes, each text stays as it was";
 }
+
+namespace {
+// A double-byte code page: the byte after a lead byte is part of its character and keeps its case.
+uint32_t TR_WINAPI upper_after_lead(char* b, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) {
+        if (static_cast<unsigned char>(b[i]) == 0x81 && i + 1 < n) {
+            ++i;
+            continue;
+        }
+        if (b[i] >= 'a' && b[i] <= 'z') b[i] = static_cast<char>(b[i] - 32);
+    }
+    return n;
+}
+int32_t TR_WINAPI double_byte(uint32_t, win_cp_info* info) {
+    *info = win_cp_info{2, {'?', 0}, {0x81, 0x9F}};
+    return 1;
+}
+}  // namespace
+
+TEST(text, a_double_byte_code_page_maps_whole_texts_through_windows) {
+    binding_override cp(win.GetCPInfo, &double_byte);
+    binding_override up(win.CharUpperBuffA, &upper_after_lead);
+    EXPECT_EQ(win_upper("x\x81" "ab"), "X\x81" "aB");
+    EXPECT_EQ(win_upper_all({"\x81" "ab", "ab"}), (std::vector<std::string>{"\x81" "aB", "AB"}));
+}

@@ -1,8 +1,11 @@
 // Proves that the native stand-ins map case exactly as the real Windows functions do.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "config/text.h"
 #include "support/bindings.h"
 
 using namespace tallyrun;
@@ -33,5 +36,41 @@ TEST(bindings_win, cp1252_stand_ins_agree_with_char_lower_and_upper) {
                 << (lower ? "lower" : "upper") << " of byte " << i + 1 << ": stand-in got "
                 << +static_cast<unsigned char>(fake[i]) << ", Windows gives "
                 << +static_cast<unsigned char>(real[i]);
+    }
+}
+
+namespace {
+const char* taken_away = "";
+void stand_in() {}
+// Finds every function but one; what it finds is never called before the table is bound again.
+void* all_but_one(const char*, const char* name) {
+    return std::strcmp(name, taken_away) == 0 ? nullptr : reinterpret_cast<void*>(&stand_in);
+}
+}  // namespace
+
+TEST(bindings_win, start_up_ends_the_process_without_message_box_or_active_window) {
+    taken_away = "MessageBoxA";
+    EXPECT_EXIT(bind_windows(all_but_one), testing::ExitedWithCode(1), "^couldn't find MessageBoxA\n$");
+    taken_away = "GetActiveWindow";
+    EXPECT_EXIT(bind_windows(all_but_one), testing::ExitedWithCode(1), "^couldn't find GetActiveWindow\n$");
+
+    // Any other function may be missing: its slot stays empty and its callers cope.
+    taken_away = "CopyFileA";
+    bind_windows(all_but_one);
+    bool copy_missing = win.CopyFileA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
+    bind_windows();
+    EXPECT_TRUE(copy_missing);
+    EXPECT_TRUE(rest_bound);
+}
+
+TEST(bindings_win, case_mapping_of_texts_agrees_with_windows_byte_for_byte) {
+    for (bool lower : {true, false}) {
+        std::string real = all_bytes();
+        uint32_t n = static_cast<uint32_t>(real.size());
+        lower ? win.CharLowerBuffA(real.data(), n) : win.CharUpperBuffA(real.data(), n);
+        std::string got = lower ? win_lower(all_bytes()) : win_upper(all_bytes());
+        std::vector<std::string> all = lower ? win_lower_all({all_bytes(), "x"}) : win_upper_all({all_bytes(), "x"});
+        EXPECT_EQ(got, real) << (lower ? "lower" : "upper");
+        EXPECT_EQ(all[0], real) << (lower ? "lower" : "upper") << ", many at once";
     }
 }
