@@ -45,6 +45,21 @@ long plugin_read(const std::string& folder) {
     return n;
 }
 
+// The subfolders of folder, by their Windows paths.
+std::vector<std::string> subfolders(const std::string& folder) {
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA d;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        std::string name = d.cFileName;
+        if ((d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
+            out.push_back(folder + "\\" + name);
+    } while (FindNextFileA(h, &d));
+    FindClose(h);
+    return out;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -59,7 +74,9 @@ size_t working_set() {
 
 }  // namespace
 
-// dll_bench PLUGIN ROUNDS FOLDER...: one line per folder.
+// dll_bench PLUGIN ROUNDS FOLDER... [--browse FOLDER]: one line per folder;
+// then every subfolder of the --browse folder listed once, one after another,
+// as a user browses, with the process memory before and after.
 int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: dll_bench PLUGIN ROUNDS FOLDER...\n");
@@ -85,8 +102,13 @@ int main(int argc, char** argv) {
     std::printf("%-34s %9s %9s %11s %11s %7s\n", "folder", "files", "entries", "bare ms", "plugin ms",
                 "ratio");
     size_t memory_before = working_set();
+    std::string browse;
     for (int i = 3; i < argc; ++i) {
         std::string folder = argv[i];
+        if (folder == "--browse" && i + 1 < argc) {
+            browse = argv[++i];
+            continue;
+        }
         std::vector<double> bare, through;
         long files = 0, entries = 0;
         bare_read(folder);  // warm the cache for both
@@ -107,5 +129,17 @@ int main(int argc, char** argv) {
     size_t memory_after = working_set();
     std::printf("process memory: %.1f MiB before the listings, %.1f MiB after\n",
                 memory_before / 1048576.0, memory_after / 1048576.0);
+    if (!browse.empty()) {
+        std::vector<std::string> folders = subfolders(browse);
+        size_t before = working_set();
+        double t0 = seconds_now();
+        long entries = 0;
+        for (const std::string& f : folders) entries += plugin_read(f);
+        double t1 = seconds_now();
+        size_t after = working_set();
+        std::printf("browsing %zu folders one after another (%ld entries, %.1f ms): process memory "
+                    "%.1f MiB before, %.1f MiB after\n",
+                    folders.size(), entries, (t1 - t0) * 1000, before / 1048576.0, after / 1048576.0);
+    }
     return 0;
 }

@@ -19,7 +19,8 @@ std::string padded(long n, int width) {
 
 }  // namespace
 
-// make_folders ROOT COUNT: ROOT/frames, ROOT/unpadded, ROOT/interleaved, ROOT/uuid, ROOT/random.
+// make_folders ROOT COUNT: ROOT/frames, ROOT/unpadded, ROOT/interleaved, ROOT/uuid, ROOT/random,
+// and ROOT/browse: 10,000 small folders of a few frames each, listed one after another.
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: make_folders ROOT COUNT\n");
@@ -55,6 +56,13 @@ int main(int argc, char** argv) {
         int len = 3 + static_cast<int>(rng() % 20);
         for (int k = 0; k < len; ++k) name += letters[rng() % 37];
         touch(root + "/random/" + name + "_" + std::to_string(i) + ".dat");
+    }
+    mkdir((root + "/browse").c_str(), 0755);
+    for (long i = 0; i < 10000; ++i) {
+        std::string folder = root + "/browse/take" + padded(i, 5);
+        mkdir(folder.c_str(), 0755);
+        for (int f = 1; f <= 3; ++f) touch(folder + "/frame_" + padded(f, 3) + ".png");
+        touch(folder + "/notes.txt");
     }
     return 0;
 }

@@ -323,6 +323,10 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
             lowered.push_back(std::move(lower));
         }
     }
+    // Each stage hands its names on and lets go of its own tables: a folder of a
+    // million names must not be held three times over.
+    std::vector<real_entry>().swap(entries);
+    std::vector<std::string>().swap(all_lowered);
     const size_t folder_count = out.real_entries.size();
     for (const real_entry& f : out.real_entries)
         out.entries.push_back(virtual_entry{f.name, time_of(f), f.attributes, host_size(f.size), {}});
@@ -336,6 +340,9 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
         sorted.push_back(std::move(files[i]));
         sorted_lowered.push_back(std::move(lowered[i]));
     }
+    std::vector<real_entry>().swap(files);
+    std::vector<std::string>().swap(lowered);
+    std::vector<size_t>().swap(order);
     if (!sorted.empty()) {
         std::vector<virtual_entry> runs =
             collapse_runs(sorted, sorted_lowered, folder_count, name_template, range);
