@@ -62,37 +62,35 @@ std::string mapped(std::string_view s, case_map map) {
     return done == buffer.size() ? buffer : std::string(s);
 }
 
-std::vector<std::string> mapped_all(const std::vector<std::string_view>& texts,
-                                    case_map map) {
-    std::vector<std::string> out;
-    out.reserve(texts.size());
-    if (const unsigned char* to = table_for(map)) {
-        for (std::string_view t : texts) {
-            out.emplace_back(t);
-            map_bytes(out.back(), to);
-        }
-        return out;
-    }
-    std::string joined;
+mapped_texts mapped_joined(const std::vector<std::string_view>& texts, case_map map) {
+    mapped_texts out;
     size_t total = 0;
     for (std::string_view t : texts) total += t.size() + 1;
-    joined.reserve(total);
+    out.bytes.reserve(total);
+    out.starts.reserve(texts.size() + 1);
     // NUL separators: no code page maps a byte across one, so each text maps
     // as it would on its own.
     for (std::string_view t : texts) {
-        joined.append(t);
-        joined += '\0';
+        out.starts.push_back(out.bytes.size());
+        out.bytes.append(t);
+        out.bytes += '\0';
     }
-    if (map && total <= 0xFFFFFFFFu &&
-        map(joined.data(), static_cast<uint32_t>(joined.size())) == joined.size()) {
-        size_t at = 0;
-        for (std::string_view t : texts) {
-            out.emplace_back(joined, at, t.size());
-            at += t.size() + 1;
-        }
-        return out;
+    out.starts.push_back(out.bytes.size());
+    if (const unsigned char* to = table_for(map)) {
+        map_bytes(out.bytes, to);
+    } else if (!map || total > 0xFFFFFFFFu ||
+               map(out.bytes.data(), static_cast<uint32_t>(out.bytes.size())) != out.bytes.size()) {
+        // Mapped one by one: a text Windows would not map whole stays as it was.
+        for (size_t i = 0; i < texts.size(); ++i)
+            out.bytes.replace(out.starts[i], texts[i].size(), mapped(texts[i], map));
     }
-    for (std::string_view t : texts) out.push_back(mapped(t, map));
+    return out;
+}
+
+std::vector<std::string> as_strings(const mapped_texts& m) {
+    std::vector<std::string> out;
+    out.reserve(m.size());
+    for (size_t i = 0; i < m.size(); ++i) out.emplace_back(m[i]);
     return out;
 }
 
@@ -170,10 +168,16 @@ std::string win_lower(std::string_view s) { return mapped(s, win.CharLowerBuffA)
 std::string win_upper(std::string_view s) { return mapped(s, win.CharUpperBuffA); }
 
 std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts) {
-    return mapped_all(texts, win.CharLowerBuffA);
+    return as_strings(mapped_joined(texts, win.CharLowerBuffA));
 }
 std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts) {
-    return mapped_all(texts, win.CharUpperBuffA);
+    return as_strings(mapped_joined(texts, win.CharUpperBuffA));
+}
+mapped_texts win_lower_joined(const std::vector<std::string_view>& texts) {
+    return mapped_joined(texts, win.CharLowerBuffA);
+}
+mapped_texts win_upper_joined(const std::vector<std::string_view>& texts) {
+    return mapped_joined(texts, win.CharUpperBuffA);
 }
 
 }  // namespace tallyrun

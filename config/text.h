@@ -47,6 +47,19 @@ std::string win_upper(std::string_view s);
 std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts);
 std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts);
 
+// The texts mapped exactly as win_lower_all / win_upper_all map them, held in
+// one buffer (one allocation for a folder instead of one per name).
+struct mapped_texts {
+    std::string bytes;          // every text, each followed by a NUL
+    std::vector<size_t> starts;  // where text i starts; one more at the end
+    size_t size() const { return starts.empty() ? 0 : starts.size() - 1; }
+    std::string_view operator[](size_t i) const {
+        return std::string_view(bytes).substr(starts[i], starts[i + 1] - starts[i] - 1);
+    }
+};
+mapped_texts win_lower_joined(const std::vector<std::string_view>& texts);
+mapped_texts win_upper_joined(const std::vector<std::string_view>& texts);
+
 // The smallest element of a non-empty list.
 template <typename T>
 T min(const std::vector<T>& values) {

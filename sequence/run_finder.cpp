@@ -112,7 +112,7 @@ size_t common_prefix(std::string_view a, std::string_view b) {
 
 // The walk over the names of one length.
 struct length_walk {
-    const std::vector<std::string>& names;
+    const std::vector<std::string_view>& names;
     const std::vector<size_t>& index;  // slot -> position in names
     seq_range range;
     size_t m, n, first, u;
@@ -126,7 +126,7 @@ struct length_walk {
     std::unique_ptr<keyed_slots> tail;                             // by the text after u
     std::map<std::pair<size_t, size_t>, keyed_slots> by_outer;  // field -> slots
 
-    length_walk(const std::vector<std::string>& all, const std::vector<size_t>& slots, seq_range r)
+    length_walk(const std::vector<std::string_view>& all, const std::vector<size_t>& slots, seq_range r)
         : names(all), index(slots), range(r), m(slots.size()), n(all[slots[0]].size()),
           taken(m, 0), free(m) {
         first = range.first < 1 ? 1 : static_cast<size_t>(range.first);
@@ -379,7 +379,7 @@ struct length_walk {
 
 }  // namespace
 
-std::vector<found_run> find_runs(const std::vector<std::string>& names, seq_range range) {
+std::vector<found_run> find_runs(const std::vector<std::string_view>& names, seq_range range) {
     std::vector<found_run> out;
     out.reserve(names.size());
     std::unordered_map<size_t, size_t> group_of_length;
@@ -397,9 +397,10 @@ std::vector<found_run> find_runs(const std::vector<std::string>& names, seq_rang
         }
         std::vector<size_t>().swap(group);
     }
-    // The walk starts its entries in list order, whatever their lengths.
-    std::sort(out.begin(), out.end(),
-              [](const found_run& x, const found_run& y) { return x.members[0] < y.members[0]; });
+    // The walk starts its entries in list order, whatever their lengths (names
+    // of one length come out in that order already).
+    auto by_start = [](const found_run& x, const found_run& y) { return x.members[0] < y.members[0]; };
+    if (groups.size() > 1) std::sort(out.begin(), out.end(), by_start);
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sequence/seq_match.h"
@@ -24,6 +25,9 @@ struct found_run {
 // names in an order that does not keep each shared leading part together are
 // walked one candidate at a time (still exact, but up to quadratic per length).
 // Overwrites current_field. Never fails.
-std::vector<found_run> find_runs(const std::vector<std::string>& names, seq_range range);
+std::vector<found_run> find_runs(const std::vector<std::string_view>& names, seq_range range);
+inline std::vector<found_run> find_runs(const std::vector<std::string>& names, seq_range range) {
+    return find_runs(std::vector<std::string_view>(names.begin(), names.end()), range);
+}
 
 }  // namespace tallyrun

@@ -53,13 +53,20 @@ bool local_dos_time(const win_filetime& utc, date_time& out) {
     return true;
 }
 
-// The last time converted, kept by one listing's caller: files written
-// together share their time, and each conversion is two calls into Windows.
+// The times converted so far, kept by one listing's caller: each conversion
+// is two calls into Windows, and files written together share their time.
 struct time_memo {
-    bool valid = false;
-    win_filetime in{};
-    bool has_time = false;
-    date_time out{};
+    // A DOS time counts whole 2-second steps, and neither the local offset nor
+    // a change of it falls inside an aligned step, so every time in one step of
+    // the file time converts alike. A folder's files fall in a few steps, met
+    // in any order: a few of them are kept.
+    static constexpr uint64_t step = 20000000;  // 2 s in 100 ns ticks
+    struct slot {
+        bool valid = false;
+        uint64_t step_number = 0;
+        bool has_time = false;
+        date_time out{};
+    } slots[16];
 };
 
 real_entry entry_of(const win_find_data& d, time_memo& memo) {
@@ -68,14 +75,19 @@ real_entry entry_of(const win_find_data& d, time_memo& memo) {
     e.attributes = dos_attr(attribute_letters(d.attributes));
     e.size = (static_cast<uint64_t>(d.size_high) << 32) | d.size_low;
     const win_filetime& t = d.last_write_time;
-    if (!memo.valid || memo.in.low != t.low || memo.in.high != t.high) {
-        memo.in = t;
-        memo.has_time = local_dos_time(t, memo.out);
-        if (!memo.has_time) memo.out = date_time{0, 0, 0, 0, 0, 0};
-        memo.valid = true;
+    const uint64_t number = ((static_cast<uint64_t>(t.high) << 32) | t.low) / time_memo::step;
+    time_memo::slot& s = memo.slots[number % 16];
+    if (!s.valid || s.step_number != number) {
+        // Converted from the step's start: the same answer as from any time in it.
+        uint64_t start = number * time_memo::step;
+        win_filetime at{static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32)};
+        s.valid = true;
+        s.step_number = number;
+        s.has_time = local_dos_time(at, s.out);
+        if (!s.has_time) s.out = date_time{0, 0, 0, 0, 0, 0};
     }
-    e.has_time = memo.has_time;
-    e.time = memo.out;
+    e.has_time = s.has_time;
+    e.time = s.out;
     return e;
 }
 
@@ -85,7 +97,7 @@ std::vector<size_t> upper_order(const std::vector<real_entry>& files) {
     std::vector<std::string_view> names;
     names.reserve(files.size());
     for (const real_entry& f : files) names.push_back(f.name);
-    const std::vector<std::string> upper = win_upper_all(names);
+    const mapped_texts upper = win_upper_joined(names);
     std::vector<size_t> order(files.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     // std::string compares its bytes as unsigned char, a leading part first.
@@ -249,17 +261,19 @@ std::string sequence_name(std::string_view first, std::string_view last,
 }
 
 std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
-                                         const std::vector<std::string>& lowered,
+                                         const std::vector<std::string_view>& lowered,
                                          size_t folder_count, const std::string& name_template,
                                          seq_range range) {
     std::vector<virtual_entry> out;
     // The runs as the member walk finds them, without visiting every skip.
     std::vector<found_run> runs = find_runs(lowered, range);
     out.reserve(runs.size());
-    // Neighbours in name order often share a time; convert each time once.
-    date_time last_local{};
-    file_time last_utc = no_time;
-    bool converted = false;
+    // A folder's files share a few times, met in any name order: convert each once.
+    struct converted {
+        bool valid = false;
+        date_time local{};
+        file_time utc = no_time;
+    } memo[16];
     for (const found_run& run : runs) {
         const size_t v = run.members.front(), l = run.members.back();
         const real_entry& head = files[v];
@@ -287,12 +301,14 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
                                    : sequence_name(lowered[v], lowered[l], name_template, true);
         }
         entry.size = host_size(total);
-        if (timed && (!converted || head.time != last_local)) {
-            last_local = head.time;
-            last_utc = win_file_time(head.time);
-            converted = true;
+        if (timed) {
+            const date_time& t = head.time;
+            converted& c = memo[static_cast<unsigned>(t.second + 3 * t.minute + 5 * t.hour + 7 * t.day) % 16];
+            if (!c.valid || c.local != t) c = converted{true, t, win_file_time(t)};
+            entry.time = c.utc;
+        } else {
+            entry.time = no_time;
         }
-        entry.time = timed ? last_utc : no_time;
         out.push_back(std::move(entry));
     }
     return out;
@@ -303,45 +319,45 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
     const seq_range range{options.first, options.last};
     listing out;
     std::vector<real_entry> files;
-    std::vector<std::string> lowered;
     files.reserve(entries.size());
-    lowered.reserve(entries.size());
     token_init();
     std::vector<std::string_view> names;
     names.reserve(entries.size());
     for (const real_entry& e : entries) names.push_back(e.name);
-    std::vector<std::string> all_lowered = win_lower_all(names);
-    names.clear();  // the views die with the moves below
+    // The lowered names stay in this one buffer for the whole build.
+    const mapped_texts all_lowered = win_lower_joined(names);
+    std::vector<std::string_view> lowered;
+    lowered.reserve(entries.size());
     for (size_t k = 0; k < entries.size(); ++k) {
         real_entry& e = entries[k];
-        std::string& lower = all_lowered[k];
+        std::string_view lower = all_lowered[k];
         token_count(lower, token_exact_case);  // lower-cased already: counts as case-ignored
         if (e.attributes & directory_bit) {
             out.real_entries.push_back(std::move(e));
         } else {
             files.push_back(std::move(e));
-            lowered.push_back(std::move(lower));
+            lowered.push_back(lower);
         }
     }
     // Each stage hands its names on and lets go of its own tables: a folder of a
     // million names must not be held three times over.
     std::vector<real_entry>().swap(entries);
-    std::vector<std::string>().swap(all_lowered);
+    std::vector<std::string_view>().swap(names);
     const size_t folder_count = out.real_entries.size();
     for (const real_entry& f : out.real_entries)
         out.entries.push_back(virtual_entry{f.name, time_of(f), f.attributes, host_size(f.size), {}});
 
     std::vector<size_t> order = upper_order(files);
     std::vector<real_entry> sorted;
-    std::vector<std::string> sorted_lowered;
+    std::vector<std::string_view> sorted_lowered;
     sorted.reserve(files.size());
     sorted_lowered.reserve(files.size());
     for (size_t i : order) {
         sorted.push_back(std::move(files[i]));
-        sorted_lowered.push_back(std::move(lowered[i]));
+        sorted_lowered.push_back(lowered[i]);
     }
     std::vector<real_entry>().swap(files);
-    std::vector<std::string>().swap(lowered);
+    std::vector<std::string_view>().swap(lowered);
     std::vector<size_t>().swap(order);
     if (!sorted.empty()) {
         std::vector<virtual_entry> runs =

@@ -74,7 +74,7 @@ listing build_listing(std::vector<real_entry> entries, const sequence_options& o
 // folder_count folders before the files. Needs a live token registry, which
 // makes every run's name unique.
 std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
-                                         const std::vector<std::string>& lowered,
+                                         const std::vector<std::string_view>& lowered,
                                          size_t folder_count, const std::string& name_template,
                                          seq_range range);
 

@@ -303,6 +303,32 @@ TEST(list_folder, attributes_sizes_and_times_of_each_entry) {
     EXPECT_EQ(out[0].attributes, 16u);
 }
 
+TEST(list_folder, times_of_many_steps_met_in_any_order_convert_each_exactly) {
+    // 40 different seconds (more steps than are kept at once), each met twice with
+    // different fractions, in an order that revisits earlier ones.
+    fake_fs fs;
+    fs.add_folder("C:\\t");
+    auto& entries = fs.folders_["c:\\t"].entries;
+    for (int round = 0; round < 2; ++round)
+        for (int k = 0; k < 40; ++k) {
+            int second = (k * 7) % 40;
+            win_filetime t = utc_time(2022, 2, 3, 4, 5, second);
+            uint64_t ticks = ((uint64_t{t.high} << 32) | t.low) + (round ? 9999999u : 1234567u);
+            fake_file f;
+            f.name = "f" + std::to_string(round) + "_" + std::to_string(k) + ".txt";
+            f.write_time = {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+            entries.push_back(f);
+        }
+    std::vector<real_entry> out;
+    ASSERT_TRUE(list_folder("C:\\t\\*.*", out));
+    ASSERT_EQ(out.size(), 82u);
+    for (size_t i = 2; i < out.size(); ++i) {
+        int k = std::stoi(out[i].name.substr(3));
+        int second = (k * 7) % 40;
+        EXPECT_EQ(out[i].time, (date_time{2022, 2, 3, 4, 5, second - second % 2})) << out[i].name;
+    }
+}
+
 TEST(seq_dir, a_folder_of_100000_frames) {
     fake_fs fs;
     fs.add_folder("C:\\big");
