@@ -53,21 +53,44 @@ bool local_dos_time(const win_filetime& utc, date_time& out) {
     return true;
 }
 
-// The times converted so far, kept by one listing's caller: each conversion
-// is two calls into Windows, and files written together share their time.
-struct time_memo {
-    // A DOS time counts whole 2-second steps, and neither the local offset nor
-    // a change of it falls inside an aligned step, so every time in one step of
-    // the file time converts alike. A folder's files fall in a few steps, met
-    // in any order: a few of them are kept.
-    static constexpr uint64_t step = 20000000;  // 2 s in 100 ns ticks
+// The last conversions of one listing, up to 16 kept by a hash of what was
+// converted: each conversion calls into Windows, and a folder's files share a
+// few times, met in any order.
+template <typename Key, typename Value>
+struct recent_conversions {
     struct slot {
         bool valid = false;
-        uint64_t step_number = 0;
-        bool has_time = false;
-        date_time out{};
+        Key key{};
+        Value value{};
     } slots[16];
+
+    template <typename Convert>
+    const Value& get(const Key& key, size_t hash, Convert convert) {
+        slot& s = slots[hash % 16];
+        if (!s.valid || !(s.key == key)) s = slot{true, key, convert(key)};
+        return s.value;
+    }
 };
+
+struct local_time {
+    bool has_time = false;
+    date_time time{0, 0, 0, 0, 0, 0};
+};
+
+// A DOS time counts whole 2-second steps, and neither the local offset nor a
+// change of it falls inside an aligned step, so every file time of one step
+// converts alike: the memo is keyed by the step.
+constexpr uint64_t dos_step = 20000000;  // 2 s in 100 ns ticks
+using time_memo = recent_conversions<uint64_t, local_time>;
+
+local_time local_time_of_step(uint64_t step) {
+    const uint64_t start = step * dos_step;
+    local_time out;
+    out.has_time = local_dos_time(win_filetime{static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32)},
+                                  out.time);
+    if (!out.has_time) out.time = date_time{0, 0, 0, 0, 0, 0};
+    return out;
+}
 
 real_entry entry_of(const win_find_data& d, time_memo& memo) {
     real_entry e{};
@@ -75,19 +98,10 @@ real_entry entry_of(const win_find_data& d, time_memo& memo) {
     e.attributes = dos_attr(attribute_letters(d.attributes));
     e.size = (static_cast<uint64_t>(d.size_high) << 32) | d.size_low;
     const win_filetime& t = d.last_write_time;
-    const uint64_t number = ((static_cast<uint64_t>(t.high) << 32) | t.low) / time_memo::step;
-    time_memo::slot& s = memo.slots[number % 16];
-    if (!s.valid || s.step_number != number) {
-        // Converted from the step's start: the same answer as from any time in it.
-        uint64_t start = number * time_memo::step;
-        win_filetime at{static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32)};
-        s.valid = true;
-        s.step_number = number;
-        s.has_time = local_dos_time(at, s.out);
-        if (!s.has_time) s.out = date_time{0, 0, 0, 0, 0, 0};
-    }
-    e.has_time = s.has_time;
-    e.time = s.out;
+    const uint64_t step = ((static_cast<uint64_t>(t.high) << 32) | t.low) / dos_step;
+    const local_time& local = memo.get(step, static_cast<size_t>(step), local_time_of_step);
+    e.has_time = local.has_time;
+    e.time = local.time;
     return e;
 }
 
@@ -268,12 +282,7 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
     // The runs as the member walk finds them, without visiting every skip.
     std::vector<found_run> runs = find_runs(lowered, range);
     out.reserve(runs.size());
-    // A folder's files share a few times, met in any name order: convert each once.
-    struct converted {
-        bool valid = false;
-        date_time local{};
-        file_time utc = no_time;
-    } memo[16];
+    recent_conversions<date_time, file_time> utc_times;
     for (const found_run& run : runs) {
         const size_t v = run.members.front(), l = run.members.back();
         const real_entry& head = files[v];
@@ -301,14 +310,9 @@ std::vector<virtual_entry> collapse_runs(const std::vector<real_entry>& files,
                                    : sequence_name(lowered[v], lowered[l], name_template, true);
         }
         entry.size = host_size(total);
-        if (timed) {
-            const date_time& t = head.time;
-            converted& c = memo[static_cast<unsigned>(t.second + 3 * t.minute + 5 * t.hour + 7 * t.day) % 16];
-            if (!c.valid || c.local != t) c = converted{true, t, win_file_time(t)};
-            entry.time = c.utc;
-        } else {
-            entry.time = no_time;
-        }
+        const date_time& t = head.time;
+        const size_t hash = static_cast<unsigned>(t.second + 3 * t.minute + 5 * t.hour + 7 * t.day);
+        entry.time = timed ? utc_times.get(t, hash, win_file_time) : no_time;
         out.push_back(std::move(entry));
     }
     return out;
