@@ -87,13 +87,6 @@ mapped_texts mapped_joined(const std::vector<std::string_view>& texts, case_map 
     return out;
 }
 
-std::vector<std::string> as_strings(const mapped_texts& m) {
-    std::vector<std::string> out;
-    out.reserve(m.size());
-    for (size_t i = 0; i < m.size(); ++i) out.emplace_back(m[i]);
-    return out;
-}
-
 }  // namespace
 
 size_t find_from(char x, std::string_view s, size_t start) {
@@ -167,12 +160,6 @@ size_t strlen(const char* text) {
 std::string win_lower(std::string_view s) { return mapped(s, win.CharLowerBuffA); }
 std::string win_upper(std::string_view s) { return mapped(s, win.CharUpperBuffA); }
 
-std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts) {
-    return as_strings(mapped_joined(texts, win.CharLowerBuffA));
-}
-std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts) {
-    return as_strings(mapped_joined(texts, win.CharUpperBuffA));
-}
 mapped_texts win_lower_joined(const std::vector<std::string_view>& texts) {
     return mapped_joined(texts, win.CharLowerBuffA);
 }

@@ -43,12 +43,8 @@ std::string win_upper(std::string_view s);
 
 // Every text mapped exactly as win_lower / win_upper maps it alone, in one
 // Windows call for the lot (each call into Windows costs more than mapping a
-// name); a text that Windows would leave unchanged alone stays unchanged.
-std::vector<std::string> win_lower_all(const std::vector<std::string_view>& texts);
-std::vector<std::string> win_upper_all(const std::vector<std::string_view>& texts);
-
-// The texts mapped exactly as win_lower_all / win_upper_all map them, held in
-// one buffer (one allocation for a folder instead of one per name).
+// name), held in one buffer (one allocation for a folder, not one per name);
+// a text that Windows would leave unchanged alone stays unchanged.
 struct mapped_texts {
     std::string bytes;          // every text, each followed by a NUL
     std::vector<size_t> starts;  // where text i starts; one more at the end

@@ -68,9 +68,17 @@ TEST(text, strlen_goes_through_lstrlen) {
     EXPECT_EQ(tallyrun::strlen("abc"), 0u) << "a missing binding measures nothing";
 }
 
+namespace {
+std::vector<std::string> strings_of(const mapped_texts& m) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < m.size(); ++i) out.emplace_back(m[i]);
+    return out;
+}
+}  // namespace
+
 TEST(text, mapping_many_texts_at_once_maps_each_as_alone) {
     std::vector<std::string_view> texts{"IMG_0001.JPG", "", "\xC4rger", std::string_view("A\0B", 3)};
-    std::vector<std::string> lower = win_lower_all(texts), upper = win_upper_all(texts);
+    std::vector<std::string> lower = strings_of(win_lower_joined(texts)), upper = strings_of(win_upper_joined(texts));
     ASSERT_EQ(lower.size(), texts.size());
     ASSERT_EQ(upper.size(), texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -78,7 +86,7 @@ TEST(text, mapping_many_texts_at_once_maps_each_as_alone) {
         EXPECT_EQ(upper[i], win_upper(texts[i])) << "text " << i;
     }
     binding_override o(win.CharLowerBuffA, &map_fewer);
-    EXPECT_EQ(win_lower_all({"ABC", "DEF"}), (std::vector<std::string>{"ABC", "DEF"}))
+    EXPECT_EQ(strings_of(win_lower_joined({"ABC", "DEF"})), (std::vector<std::string>{"ABC", "DEF"}))
         << "where Windows maps fewer bytes, each text stays as it was";
 }
 
@@ -104,5 +112,5 @@ TEST(text, a_double_byte_code_page_maps_whole_texts_through_windows) {
     binding_override cp(win.GetCPInfo, &double_byte);
     binding_override up(win.CharUpperBuffA, &upper_after_lead);
     EXPECT_EQ(win_upper("x\x81" "ab"), "X\x81" "aB");
-    EXPECT_EQ(win_upper_all({"\x81" "ab", "ab"}), (std::vector<std::string>{"\x81" "aB", "AB"}));
+    EXPECT_EQ(strings_of(win_upper_joined({"\x81" "ab", "ab"})), (std::vector<std::string>{"\x81" "aB", "AB"}));
 }

@@ -69,7 +69,8 @@ TEST(bindings_win, case_mapping_of_texts_agrees_with_windows_byte_for_byte) {
         uint32_t n = static_cast<uint32_t>(real.size());
         lower ? win.CharLowerBuffA(real.data(), n) : win.CharUpperBuffA(real.data(), n);
         std::string got = lower ? win_lower(all_bytes()) : win_upper(all_bytes());
-        std::vector<std::string> all = lower ? win_lower_all({all_bytes(), "x"}) : win_upper_all({all_bytes(), "x"});
+        const std::string text = all_bytes();
+        mapped_texts all = lower ? win_lower_joined({text, "x"}) : win_upper_joined({text, "x"});
         EXPECT_EQ(got, real) << (lower ? "lower" : "upper");
         EXPECT_EQ(all[0], real) << (lower ? "lower" : "upper") << ", many at once";
     }
