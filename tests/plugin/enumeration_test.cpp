@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fakes/fake_fs.h"
+#include "plugin/listed_names.h"
 #include "plugin/startup.h"
 
 using namespace tallyrun;
@@ -30,17 +31,6 @@ struct guarded_record {
         return bytes()[318] == fill && bytes()[319] == fill;
     }
 };
-
-std::vector<std::string> names_of(const std::string& path) {
-    std::vector<std::string> names;
-    win_find_data d;
-    win_handle h = FsFindFirst(path.c_str(), &d);
-    if (h == invalid_handle) return names;
-    do names.push_back(d.name);
-    while (FsFindNext(h, &d));
-    FsFindClose(h);
-    return names;
-}
 
 std::string joined(const std::vector<std::string>& v) {
     std::string s;

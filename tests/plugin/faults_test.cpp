@@ -8,6 +8,7 @@
 #include "dialog/confirm.h"
 #include "fakes/fake_fs.h"
 #include "plugin/enumeration.h"
+#include "plugin/listed_names.h"
 #include "plugin/retrieval.h"
 #include "plugin/startup.h"
 
@@ -109,16 +110,6 @@ struct faults : testing::Test {
         disk.copy_calls = 0;
         disk.copy_errors.clear();
         percents.clear();
-    }
-    std::vector<std::string> names_of(const std::string& path) {
-        std::vector<std::string> names;
-        win_find_data d;
-        win_handle h = FsFindFirst(path.c_str(), &d);
-        if (h == invalid_handle) return names;
-        do names.push_back(d.name);
-        while (FsFindNext(h, &d));
-        FsFindClose(h);
-        return names;
     }
     fake_fs disk;
     binding_override<decltype(win.GetKeyState)> keys{win.GetKeyState, ctrl_free};
