@@ -11,18 +11,27 @@ namespace tallyrun {
 
 plugin_state plugin;
 
-void start_up() {
-    bind_windows();
+namespace {
+bool start_up_bound(bool bound) {
+    // Without a way to show a message the module cannot work; nothing more runs.
+    if (!bound) return false;
     reset_listings();
     confirm_dialog_setup();
     plugin = plugin_state{};
     plugin.root_name = "Tallyrun";
     plugin.ini_name = "tallyrun.ini";
+    return true;
 }
+}  // namespace
+
+bool start_up() { return start_up_bound(bind_windows()); }
+#ifdef _WIN32
+bool start_up(function_lookup lookup) { return start_up_bound(bind_windows(lookup)); }
+#endif
 
 int32_t dll_main(win_handle instance, uint32_t reason) {
     set_dll_instance(instance);
-    if (reason == 1) start_up();
+    if (reason == 1) return start_up() ? 1 : 0;
     return 1;
 }
 

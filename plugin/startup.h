@@ -22,13 +22,19 @@ struct plugin_state {
 
 extern plugin_state plugin;
 
-// Binds Windows (ending the process when MessageBoxA or GetActiveWindow is
-// missing), builds the confirmation dialog and resets the plugin-wide state
-// and the listing tables. Reads nothing from disk, shows nothing.
-void start_up();
+// Binds Windows, builds the confirmation dialog and resets the plugin-wide
+// state and the listing tables. Reads nothing from disk, shows nothing. False,
+// with nothing but the binding table touched, when MessageBoxA or
+// GetActiveWindow cannot be bound.
+bool start_up();
+#ifdef _WIN32
+// The same with the functions that `lookup` finds (a test takes one away).
+bool start_up(function_lookup lookup);
+#endif
 
 // The DLL entry: keeps the instance on every call, runs start_up on process
-// attach (reason 1). Always answers 1.
+// attach (reason 1) and answers what it gave (0 refuses the load, so the host
+// reports a plugin it could not load). Other reasons answer 1.
 int32_t dll_main(win_handle instance, uint32_t reason);
 
 // Keeps the plugin number and the progress function (not checked). Answers 0.

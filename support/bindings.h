@@ -108,18 +108,19 @@ struct win_bindings {
 extern win_bindings win;
 
 // Fills every slot: in the DLL by name from kernel32.dll and user32.dll, in the
-// native build with the built-in fakes. Fails only as the host rule demands:
-// when MessageBoxA or GetActiveWindow cannot be found, it writes
-// "couldn't find <name>\n" to standard error and ends the process with status 1.
-void bind_windows();
+// native build with the built-in fakes. Fails only when MessageBoxA or
+// GetActiveWindow cannot be found: it then writes "couldn't find <name>\n" to
+// standard error and answers false, and the module must refuse to load (ending
+// the process would end the host with every window it has open).
+bool bind_windows();
 
 #ifdef _WIN32
 // Looks up one function of a system module by name; null when it is not there.
 using function_lookup = void* (*)(const char* module, const char* name);
 
 // bind_windows with the functions found by `lookup`, so that a test can take
-// one away and see the start-up checks end the process.
-void bind_windows(function_lookup lookup);
+// one away and see the start-up refuse the load.
+bool bind_windows(function_lookup lookup);
 #endif
 
 // The stand-ins of the native build, also compiled into the Windows test

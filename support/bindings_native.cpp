@@ -117,7 +117,7 @@ int native_utc_offset_seconds = 0;
 
 win_bindings win = {};
 
-void bind_windows() {
+bool bind_windows() {
     win.MessageBoxA = message_box;
     win.GetActiveWindow = active_window;
     win.CharLowerBuffA = cp1252_lower_buff;
@@ -143,6 +143,7 @@ void bind_windows() {
     win.WriteFile = no_write;
     win.CloseHandle = no_close;
     win.GetCPInfo = cp_info;
+    return true;
 }
 
 // The native build has no DLL start-up, so the table is filled before main.

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <type_traits>
 
 #include "support/bindings.h"
@@ -24,15 +23,15 @@ void* system_function(const char* module, const char* name) {
     return handle ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
 }
 
-[[noreturn]] void missing(const char* name) {
+bool missing(const char* name) {
     std::fprintf(stderr, "couldn't find %s\n", name);
     std::fflush(stderr);
-    std::exit(1);
+    return false;
 }
 
 }  // namespace
 
-void bind_windows(function_lookup lookup) {
+bool bind_windows(function_lookup lookup) {
     // The lookup hands back a generic pointer; each slot's type is the
     // function's real signature, checked by hand against the SDK's.
     auto bind = [lookup](auto& slot, const char* module, const char* name) {
@@ -40,9 +39,9 @@ void bind_windows(function_lookup lookup) {
     };
     const char* user32 = "user32.dll";
     bind(win.MessageBoxA, user32, "MessageBoxA");
-    if (!win.MessageBoxA) missing("MessageBoxA");
+    if (!win.MessageBoxA) return missing("MessageBoxA");
     bind(win.GetActiveWindow, user32, "GetActiveWindow");
-    if (!win.GetActiveWindow) missing("GetActiveWindow");
+    if (!win.GetActiveWindow) return missing("GetActiveWindow");
     bind(win.CharLowerBuffA, user32, "CharLowerBuffA");
     bind(win.CharUpperBuffA, user32, "CharUpperBuffA");
     bind(win.GetKeyState, user32, "GetKeyState");
@@ -68,8 +67,9 @@ void bind_windows(function_lookup lookup) {
     bind(win.WriteFile, kernel32, "WriteFile");
     bind(win.CloseHandle, kernel32, "CloseHandle");
     bind(win.GetCPInfo, kernel32, "GetCPInfo");
+    return true;
 }
 
-void bind_windows() { bind_windows(system_function); }
+bool bind_windows() { return bind_windows(system_function); }
 
 }  // namespace tallyrun

@@ -1,11 +1,15 @@
 // Proves that the native stand-ins map case exactly as the real Windows functions do.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "config/text.h"
+#include "dialog/templates.h"
+#include "plugin/startup.h"
 #include "support/bindings.h"
 
 using namespace tallyrun;
@@ -48,17 +52,31 @@ void* all_but_one(const char*, const char* name) {
 }
 }  // namespace
 
-TEST(bindings_win, start_up_ends_the_process_without_message_box_or_active_window) {
-    taken_away = "MessageBoxA";
-    EXPECT_EXIT(bind_windows(all_but_one), testing::ExitedWithCode(1), "^couldn't find MessageBoxA\n$");
-    taken_away = "GetActiveWindow";
-    EXPECT_EXIT(bind_windows(all_but_one), testing::ExitedWithCode(1), "^couldn't find GetActiveWindow\n$");
+// In a child process: the start-up refuses the load (the DLL entry would answer
+// FALSE), says why on stderr, starts nothing else, and the process lives on.
+void refused_start(const char* name) {
+    taken_away = name;
+    plugin.root_name = "untouched";
+    const size_t templates = dialog_templates.size();
+    const bool started = start_up(all_but_one);
+    std::fprintf(stderr, "%s %s", started ? "started" : "refused",
+                 plugin.root_name == "untouched" && dialog_templates.size() == templates ? "alone" : "more ran");
+    std::fflush(stderr);
+    std::exit(3);
+}
+
+TEST(bindings_win, start_up_refuses_the_load_without_message_box_or_active_window) {
+    EXPECT_EXIT(refused_start("MessageBoxA"), testing::ExitedWithCode(3),
+                "^couldn't find MessageBoxA\nrefused alone$");
+    EXPECT_EXIT(refused_start("GetActiveWindow"), testing::ExitedWithCode(3),
+                "^couldn't find GetActiveWindow\nrefused alone$");
 
     // Any other function may be missing: its slot stays empty and its callers cope.
     taken_away = "CopyFileA";
-    bind_windows(all_but_one);
+    bool bound = bind_windows(all_but_one);
     bool copy_missing = win.CopyFileA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
     bind_windows();
+    EXPECT_TRUE(bound);
     EXPECT_TRUE(copy_missing);
     EXPECT_TRUE(rest_bound);
 }
