@@ -55,8 +55,8 @@ $(BUILD)/fuzz/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTALLYRUN_FUZZ=ON -DTALLYRUN_SANITIZE=address,undefined >/dev/null
 fuzz: $(BUILD)/fuzz/build.ninja
-	ninja -C $(BUILD)/fuzz -j $(JOBS) fuzz_ini fuzz_dir fuzz_template
-	@for t in ini dir template; do \
+	ninja -C $(BUILD)/fuzz -j $(JOBS) fuzz_ini fuzz_dir fuzz_wdir fuzz_template
+	@for t in ini dir wdir template; do \
 	  mkdir -p $(BUILD)/fuzz-corpus/$$t; \
 	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
 	  $(BUILD)/fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

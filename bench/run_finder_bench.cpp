@@ -43,6 +43,13 @@ int main(int argc, char** argv) {
         double previous = 0;
         for (size_t count = top / 8; count <= top; count *= 2) {
             std::vector<std::string> names = walk_order(s.make(count));
+            std::string buffer;
+            name_refs<char> refs;
+            for (const std::string& n : names) {
+                refs.add(0, buffer.size(), n.size());
+                buffer += n;
+            }
+            refs.buffers[0] = buffer.data();
             size_t base = heap_now;
             heap_peak = heap_now;
             // The best of three rounds: the machine may be busy with other work.
@@ -50,11 +57,11 @@ int main(int argc, char** argv) {
             size_t entries = 0, peak = 0;
             for (int round = 0; round < 3; ++round) {
                 auto t0 = std::chrono::steady_clock::now();
-                std::vector<found_run> runs = find_runs(names, seq_range{1, 0});
+                found_runs runs = find_runs(refs, seq_range{1, 0});
                 auto t1 = std::chrono::steady_clock::now();
                 double t = std::chrono::duration<double, std::milli>(t1 - t0).count();
                 if (round == 0 || t < ms) ms = t;
-                entries = runs.size();
+                entries = runs.entries.size();
                 if (round == 0) peak = heap_peak;
             }
             std::printf("%-24s %9zu %9zu %10.1f %9.0f %8.2f %10.0f\n", s.name, names.size(), entries, ms,

@@ -8,6 +8,7 @@
 
 #include "config/text.h"
 #include "support/bindings.h"
+#include "support/handles.h"
 
 namespace tallyrun {
 namespace {
@@ -110,25 +111,18 @@ int feed_lines(ini_parser& parser, std::string& buffer) {
 
 ini_result parse_ini_text(std::string_view content) {
     ini_parser parser;
-    size_t from = 0;
-    while (from <= content.size()) {
-        size_t lf = content.find('\n', from);
-        size_t end = lf == std::string_view::npos ? content.size() : lf;
-        // The text after the last LF is a last line only when it holds bytes.
-        if (lf == std::string_view::npos && end == from) break;
-        int code = parser.line(content.substr(from, end - from));
-        if (code != keep_going) return ini_parser::failed(code);
-        if (lf == std::string_view::npos) break;
-        from = lf + 1;
-    }
-    return parser.finish();
+    std::string pending(content);
+    int code = feed_lines(parser, pending);
+    // The text after the last LF is a last line only when it holds bytes.
+    if (code == keep_going && !pending.empty()) code = parser.line(pending);
+    return code == keep_going ? parser.finish() : ini_parser::failed(code);
 }
 
-ini_result read_ini_file(const std::string& path) {
-    if (!win.CreateFileA || !win.ReadFile || !win.CloseHandle) return ini_parser::failed(-1);
-    win_handle file = win.CreateFileA(path.c_str(), generic_read, file_share_read, nullptr,
-                                      open_existing, file_attribute_normal, nullptr);
-    if (file == invalid_handle || file == nullptr) return ini_parser::failed(-1);
+ini_result read_ini_file(const std::u16string& path) {
+    if (!win.CreateFileW || !win.ReadFile || !win.CloseHandle) return ini_parser::failed(-1);
+    file_handle file(win.CreateFileW(path.c_str(), generic_read, file_share_read, nullptr, open_existing,
+                                     file_attribute_normal, nullptr));
+    if (!file.ok()) return ini_parser::failed(-1);
 
     // Read in chunks and hand over whole lines as they complete, so that a
     // syntax error stops the read early and memory stays near the table's size.
@@ -138,23 +132,17 @@ ini_result read_ini_file(const std::string& path) {
     int code = keep_going;
     for (;;) {
         uint32_t done = 0;
-        if (!win.ReadFile(file, chunk.data(), static_cast<uint32_t>(chunk.size()), &done, nullptr)) {
-            code = -1;  // a file that cannot be read counts as one that cannot be opened
-            break;
+        if (!win.ReadFile(file.h, chunk.data(), static_cast<uint32_t>(chunk.size()), &done, nullptr)) {
+            return ini_parser::failed(-1);  // a file that cannot be read counts as one that cannot be opened
         }
         if (done == 0) break;
         if (done > chunk.size()) done = static_cast<uint32_t>(chunk.size());
         pending.append(chunk.data(), done);
         code = feed_lines(parser, pending);
-        if (code != keep_going) break;
-    }
-    win.CloseHandle(file);
-    if (code != keep_going) return ini_parser::failed(code);
-    if (!pending.empty()) {
-        code = parser.line(pending);
         if (code != keep_going) return ini_parser::failed(code);
     }
-    return parser.finish();
+    if (!pending.empty()) code = parser.line(pending);
+    return code == keep_going ? parser.finish() : ini_parser::failed(code);
 }
 
 namespace {

@@ -34,9 +34,9 @@ struct ini_result {
     ini_table table;  // meaningful when ok
 };
 
-// Reads the file at path through the binding table (CreateFileA/ReadFile/CloseHandle).
+// Reads the file at path through the binding table (CreateFileW/ReadFile/CloseHandle).
 // The first syntax error ends the read. Safe on any bytes and any size.
-ini_result read_ini_file(const std::string& path);
+ini_result read_ini_file(const std::u16string& path);
 
 // The same rules applied to a file's whole content (lines end at LF; a CR
 // before the LF goes with the trimming). Never yields -1.

@@ -6,7 +6,8 @@
 #include "config/ini_reader.h"
 #include "config/text.h"
 #include "support/bindings.h"
-#include "support/paths.h"
+#include "support/unit.h"
+#include "support/wide.h"
 
 namespace tallyrun {
 namespace {
@@ -26,11 +27,9 @@ const std::string options_section = "Options";
 const std::vector<std::string> allowed_sections = {"options"};
 const std::vector<std::string> allowed_keys = {"seqpattern", "range"};  // in option order
 
-void report(int code, const std::string& path, const std::vector<std::string>& args) {
+void report(int code, const std::u16string& path, const std::vector<std::string>& args) {
     show_error(compose_error(code, path, args));
 }
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 int hex_digit(char c) {
     if (is_digit(c)) return c - '0';
@@ -102,31 +101,35 @@ std::string_view error_format(int code) {
     return error_formats[code - 1];
 }
 
-std::string compose_error(int code, const std::string& path, const std::vector<std::string>& args) {
+std::u16string compose_error(int code, const std::u16string& path, const std::vector<std::string>& args) {
     std::string format(error_format(err_in_file));
     format += error_format(code);
-    std::string text;
+    std::u16string text;
     size_t next = 0;  // 0 is the path, then args
+    size_t plain = 0;  // start of the format text not yet copied
     for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() &&
-            (format[i + 1] == 's' || format[i + 1] == 'd')) {
+        if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == 's' || format[i + 1] == 'd')) {
+            text += to_wide(std::string_view(format).substr(plain, i - plain));
             if (next == 0)
                 text += path;
             else if (next <= args.size())
-                text += args[next - 1];
+                text += to_wide(args[next - 1]);
             ++next;
+            plain = i + 2;
             ++i;
-            continue;
         }
-        text += format[i];
     }
-    return text;
+    return text + to_wide(std::string_view(format).substr(plain));
 }
 
-void show_error(const std::string& text) {
-    if (!win.MessageBoxA) return;
+void show_error(const std::u16string& text) {
     win_handle owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
-    win.MessageBoxA(owner, text.c_str(), "Tallyrun", 48);
+    std::string ansi;
+    if (win.MessageBoxA && to_ansi(text, ansi)) {
+        win.MessageBoxA(owner, ansi.c_str(), "Tallyrun", 48);
+    } else if (win.MessageBoxW) {
+        win.MessageBoxW(owner, text.c_str(), u"Tallyrun", 48);
+    }
 }
 
 std::string pattern_directives(std::string_view pattern) {
@@ -177,15 +180,17 @@ std::optional<std::pair<int, int>> parse_range(std::string_view value) {
     return std::make_pair(*first, *last);
 }
 
-sequence_options read_ini(const std::string& folder, const std::string& name) {
+sequence_options read_ini(const ini_place& where) {
     sequence_options options;
-    std::string path = folder + name;
-    ini_result read = read_ini_file(path);
-    if (!read.ok && read.code == -1) {
-        path = file_path(module_filename(), '\\') + name;
+    std::u16string path;
+    ini_result read;
+    read.code = -1;
+    for (const std::u16string& folder : where.folders) {
+        path = folder + where.name;
         read = read_ini_file(path);
-        if (!read.ok && read.code == -1) return options;
+        if (read.ok || read.code != -1) break;
     }
+    if (!read.ok && read.code == -1) return options;
 
     if (!read.ok) {
         if (read.code == 0)

@@ -16,12 +16,22 @@ struct sequence_options {
     int last = 0;   // last position at which it may end; 0 = the end of the name
 };
 
-// Reads folder + name (else the same name beside the module), shows each
-// problem in a message box and returns valid options; never fails.
-sequence_options read_ini(const std::string& folder, const std::string& name);
+// Where tallyrun.ini is looked for: each folder in turn (empty, or ending in
+// a separator) joined to the name; the first file that opens is the one read.
+struct ini_place {
+    std::vector<std::u16string> folders;
+    std::u16string name = u"tallyrun.ini";
+};
 
-// Shows text in a message box captioned "Tallyrun", type 48, owned by the active window.
-void show_error(const std::string& text);
+// Reads the first file of `where` that opens, shows each problem in a message
+// box and returns valid options; never fails. No file at all gives the
+// defaults without a message.
+sequence_options read_ini(const ini_place& where);
+
+// Shows text in a message box captioned "Tallyrun", type 48, owned by the
+// active window: through MessageBoxA when the text is all of the ANSI code
+// page, else through MessageBoxW.
+void show_error(const std::u16string& text);
 
 // The configuration error codes, numbered from 1; each has one message format.
 enum config_error : int {
@@ -45,8 +55,9 @@ inline constexpr int range_limit = 1073741823;
 // The format of an error code ("" for codes outside 1..8).
 std::string_view error_format(int code);
 // The prefix format joined with code's format, each "%s"/"%d" taking the next
-// argument unchanged (so a '%' inside an argument is copied as it is).
-std::string compose_error(int code, const std::string& path, const std::vector<std::string>& args);
+// argument unchanged (so a '%' inside an argument is copied as it is). The
+// path is UTF-16; the arguments, as read from the file, are ANSI.
+std::u16string compose_error(int code, const std::u16string& path, const std::vector<std::string>& args);
 
 // The directive signature of a non-empty pattern without backslash: each "%s"
 // or "%d" found by the toggling walk, with what stands between '%' and letter.

@@ -19,9 +19,6 @@ size_t find_from(char x, std::string_view s, size_t start);
 size_t finds_any(std::string_view chars, std::string_view s, size_t start);
 // First position >= start whose byte is not in chars; 0 if none, start < 1 or chars empty.
 size_t verify(size_t start, std::string_view s, std::string_view chars);
-// Last position of x in s; 0 if none.
-size_t rfind(char x, std::string_view s);
-
 std::string trim_left_chars(std::string_view s, std::string_view chars);
 std::string trim_right_chars(std::string_view s, std::string_view chars);
 std::string trim_chars(std::string_view s, std::string_view chars);
@@ -32,37 +29,27 @@ std::string trim(std::string_view s);
 // The maximal runs of non-delimiter bytes of s, in order; never an empty field.
 std::vector<std::string> parse_any(std::string_view s, std::string_view delimiters);
 
-// Bytes before the first NUL at text, as lstrlenA reports them (0 when the
-// binding is missing or text is null).
-size_t strlen(const char* text);
-
 // s mapped by CharLowerBuffA / CharUpperBuffA (the user's locale, not only
-// A to Z). When Windows maps fewer bytes than s holds, s comes back unchanged.
+// A to Z), one call into Windows per text. When Windows maps fewer bytes than s
+// holds, s comes back unchanged. For the configuration's names; the folder
+// listings map case through support/case_map.h.
 std::string win_lower(std::string_view s);
 std::string win_upper(std::string_view s);
 
-// Every text mapped exactly as win_lower / win_upper maps it alone, in one
-// Windows call for the lot (each call into Windows costs more than mapping a
-// name), held in one buffer (one allocation for a folder, not one per name);
-// a text that Windows would leave unchanged alone stays unchanged.
-struct mapped_texts {
-    std::string bytes;          // every text, each followed by a NUL
-    std::vector<size_t> starts;  // where text i starts; one more at the end
-    size_t size() const { return starts.empty() ? 0 : starts.size() - 1; }
-    std::string_view operator[](size_t i) const {
-        return std::string_view(bytes).substr(starts[i], starts[i + 1] - starts[i] - 1);
-    }
-};
-mapped_texts win_lower_joined(const std::vector<std::string_view>& texts);
-mapped_texts win_upper_joined(const std::vector<std::string_view>& texts);
+// s[from..to] of a text of either side, 1-based and inclusive; empty when to <
+// from or from lies past the end (from 0 counts as 1).
+template <typename C>
+std::basic_string_view<C> slice(std::basic_string_view<C> s, size_t from, size_t to) {
+    if (from == 0) from = 1;
+    if (to < from || from > s.size()) return {};
+    return s.substr(from - 1, to - from + 1);
+}
 
-// The smallest element of a non-empty list.
-template <typename T>
-T min(const std::vector<T>& values) {
-    T best = values.front();
-    for (const T& v : values)
-        if (v < best) best = v;
-    return best;
+// Last position (1-based) of x in s of either side; 0 if none.
+template <typename C>
+size_t rfind(C x, std::basic_string_view<C> s) {
+    size_t p = s.rfind(x);
+    return p == std::basic_string_view<C>::npos ? 0 : p + 1;
 }
 
 }  // namespace tallyrun

@@ -2,6 +2,7 @@
 #include "dialog/confirm.h"
 
 #include "dialog/templates.h"
+#include "sequence/seq_dir.h"
 #include "support/paths.h"
 
 namespace tallyrun {
@@ -45,6 +46,11 @@ enum answer : intptr_t {
     answer_skip_all = 8,
 };
 
+template <typename C>
+std::basic_string<C> text_of(const std::string& ascii) {
+    return std::basic_string<C>(ascii.begin(), ascii.end());
+}
+
 std::string zero2(int n) {
     std::string s = std::to_string(n);
     return s.size() < 2 ? "0" + s : s;
@@ -52,19 +58,16 @@ std::string zero2(int n) {
 
 // One half of the message: "%d Byte, %02d.%02d.%d %02d:%02d:%02d" after ten spaces.
 // The size is printed in full: it is 64 bits wide and never cut to an int.
-std::string size_and_time(const real_entry& e) {
-    const date_time& t = e.time;
-    return "          " + std::to_string(e.size) + " Byte, " + zero2(t.day) + "." +
-           zero2(t.month) + "." + std::to_string(t.year) + " " + zero2(t.hour) + ":" +
-           zero2(t.minute) + ":" + zero2(t.second);
+std::string size_and_time(const listed_file& f) {
+    const date_time t = date_time_of_step(f.time);
+    return "          " + std::to_string(f.size()) + " Byte, " + zero2(t.day) + "." + zero2(t.month) + "." +
+           std::to_string(t.year) + " " + zero2(t.hour) + ":" + zero2(t.minute) + ":" + zero2(t.second);
 }
 
-bool later(const date_time& a, const date_time& b) {
-    const int left[] = {a.year, a.month, a.day, a.hour, a.minute, a.second};
-    const int right[] = {b.year, b.month, b.day, b.hour, b.minute, b.second};
-    for (int i = 0; i < 6; ++i)
-        if (left[i] != right[i]) return left[i] > right[i];
-    return false;
+bool later(local_step a, local_step b) {
+    // Steps count forward in time; no time compares as the earliest.
+    const uint64_t x = a == no_step ? 0 : uint64_t{a} + 1, y = b == no_step ? 0 : uint64_t{b} + 1;
+    return x > y;
 }
 
 }  // namespace
@@ -77,32 +80,37 @@ void confirm_dialog_setup() {
     confirm_proc = mainDialogProc;
 }
 
-std::string overwrite_message(const real_entry& source, const real_entry& target) {
-    return "Overwrite: " + target.name + "\n" + size_and_time(target) + "\n\n" +
-           "With file: " + source.name + " ?\n" + size_and_time(source);
+template <typename C>
+std::basic_string<C> overwrite_message(const member<C>& source, const member<C>& target) {
+    return text_of<C>("Overwrite: ") + std::basic_string<C>(target.name) + C('\n') +
+           text_of<C>(size_and_time(target.file) + "\n\n" + "With file: ") + std::basic_string<C>(source.name) +
+           text_of<C>(" ?\n" + size_and_time(source.file));
 }
 
-intptr_t ask_overwrite(const real_entry& source, const real_entry& target) {
-    if (confirm_dialog < 1 || static_cast<size_t>(confirm_dialog) > dialog_templates.size())
-        return -1;
+template <typename C>
+intptr_t ask_overwrite(const member<C>& source, const member<C>& target) {
+    if (confirm_dialog < 1 || static_cast<size_t>(confirm_dialog) > dialog_templates.size()) return -1;
     // The message belongs to this prompt only: it goes on a copy, and the kept
     // template stays the six buttons alone.
     std::string prompt = dialog_templates[static_cast<size_t>(confirm_dialog) - 1];
-    append_control(prompt, "Static", overwrite_message(source, target), -1, 5, 4, 285, 50,
-                   message_style, 0);
-    return open_template(prompt, invalid_handle, confirm_proc);
+    append_control(prompt, "Static", overwrite_message(source, target), -1, 5, 4, 285, 50, message_style, 0);
+    return open_template(prompt, invalid_handle, confirm_proc, sizeof(C) == 2);
 }
 
-bool confirm_files(const std::vector<real_entry>& entries, const std::string& target_folder,
-                   int mode, std::vector<real_entry>& keep) {
+template <typename C>
+bool confirm_files(const std::vector<member<C>>& members, std::basic_string_view<C> target_folder, int mode,
+                   std::vector<member<C>>& keep) {
     keep.clear();
-    std::vector<real_entry> kept;
-    for (const real_entry& entry : entries) {
-        real_entry target;
-        if (!find_entry(target_folder + entry.name, target)) {
+    std::vector<member<C>> kept;
+    for (const member<C>& entry : members) {
+        member<C> target{};
+        std::basic_string<C> target_name;
+        if (!find_entry<C>(std::basic_string<C>(target_folder) + std::basic_string<C>(entry.name), target.file,
+                           target_name)) {
             kept.push_back(entry);
             continue;
         }
+        target.name = target_name;
         if (mode == 3) continue;
         if (mode == 0) {
             kept.push_back(entry);
@@ -132,7 +140,7 @@ bool confirm_files(const std::vector<real_entry>& entries, const std::string& ta
                     return false;
             }
         }
-        if (later(entry.time, target.time)) kept.push_back(entry);
+        if (later(entry.file.time, target.file.time)) kept.push_back(entry);
     }
     keep = std::move(kept);
     return true;
@@ -155,5 +163,13 @@ intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t
     }
     return 0;
 }
+
+#define TALLYRUN_CONFIRM(C)                                                                              \
+    template bool confirm_files<C>(const std::vector<member<C>>&, std::basic_string_view<C>, int,           \
+                                   std::vector<member<C>>&);                                                \
+    template std::basic_string<C> overwrite_message<C>(const member<C>&, const member<C>&);                 \
+    template intptr_t ask_overwrite<C>(const member<C>&, const member<C>&);
+TALLYRUN_CONFIRM(char)
+TALLYRUN_CONFIRM(char16_t)
 
 }  // namespace tallyrun

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "support/wide.h"
+
 namespace tallyrun {
 
 std::vector<std::string> dialog_templates;
@@ -10,8 +12,6 @@ std::vector<std::string> dialog_templates;
 namespace {
 
 constexpr uint32_t ds_setfont = 0x40;
-constexpr uint32_t cp_acp = 0;
-constexpr uint32_t mb_precomposed = 1;
 
 std::string dword_bytes(uint32_t n) {
     std::string b(4, '\0');
@@ -30,22 +30,16 @@ bool registered(int dialog_id) {
 
 }  // namespace
 
-std::string to_utf16(std::string_view text) {
-    size_t n = text.size();
-    if (n == 0 || !win.MultiByteToWideChar) return {};
-    std::string copy(text);  // std::string keeps a NUL behind its bytes
-    std::vector<uint16_t> wide(n + 2);
-    int32_t m = win.MultiByteToWideChar(cp_acp, mb_precomposed, copy.c_str(),
-                                        static_cast<int32_t>(n), wide.data(),
-                                        static_cast<int32_t>(n + 2));
-    if (m <= 0 || static_cast<size_t>(m) > n + 2) return {};
-    std::string out(2 * static_cast<size_t>(m), '\0');
-    for (size_t i = 0; i < static_cast<size_t>(m); ++i) {
-        out[2 * i] = static_cast<char>(wide[i] & 0xFF);
-        out[2 * i + 1] = static_cast<char>(wide[i] >> 8);
+std::string utf16_bytes(std::u16string_view text) {
+    std::string out(2 * text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        out[2 * i] = static_cast<char>(text[i] & 0xFF);
+        out[2 * i + 1] = static_cast<char>(text[i] >> 8);
     }
     return out;
 }
+
+std::string to_utf16(std::string_view text) { return utf16_bytes(to_wide(text)); }
 
 size_t align4(size_t n) { return (n + 3) / 4 * 4; }
 
@@ -81,9 +75,10 @@ int dialog(std::string_view title, int x, int y, int cx, int cy, uint32_t style,
     return static_cast<int>(dialog_templates.size());
 }
 
-void append_control(std::string& dialog_template, std::string_view class_name,
-                    std::string_view text, int control_id, int x, int y, int cx, int cy,
-                    uint32_t style, uint32_t ex_style) {
+namespace {
+
+void append_item(std::string& dialog_template, std::string_view class_name, const std::string& text_units,
+                 int control_id, int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
     if (dialog_template.size() < 18) return;
     std::string item;
     item += dword_bytes(0);  // helpID
@@ -96,7 +91,7 @@ void append_control(std::string& dialog_template, std::string_view class_name,
     item += word_bytes(control_id);  // the id is a 32-bit field with a zero high word
     item += word_bytes(0);
     item += text_array(class_name);
-    item += text_array(text);
+    item += text_units + std::string(2, '\0');
     item += word_bytes(0);  // extraCount: no creation data
     pad4(item);
     // The header was padded to 4 and so is every item, so the new one starts aligned.
@@ -108,6 +103,18 @@ void append_control(std::string& dialog_template, std::string_view class_name,
     dialog_template[17] = c[1];
 }
 
+}  // namespace
+
+void append_control(std::string& dialog_template, std::string_view class_name, std::string_view text,
+                    int control_id, int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
+    append_item(dialog_template, class_name, to_utf16(text), control_id, x, y, cx, cy, style, ex_style);
+}
+
+void append_control(std::string& dialog_template, std::string_view class_name, std::u16string_view text,
+                    int control_id, int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
+    append_item(dialog_template, class_name, utf16_bytes(text), control_id, x, y, cx, cy, style, ex_style);
+}
+
 void control(int dialog_id, std::string_view class_name, std::string_view text, int control_id,
              int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
     if (!registered(dialog_id)) return;
@@ -115,18 +122,14 @@ void control(int dialog_id, std::string_view class_name, std::string_view text, 
                    control_id, x, y, cx, cy, style, ex_style);
 }
 
-intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc) {
-    if (!win.DialogBoxIndirectParamA) return -1;
+intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc, bool wide) {
+    auto show = wide ? win.DialogBoxIndirectParamW : win.DialogBoxIndirectParamA;
+    if (!show) return -1;
     // Windows wants the template on a 4-byte boundary; a block of 32-bit words is one.
     std::vector<uint32_t> block(align4(dialog_template.size()) / 4 + 1, 0);
     std::memcpy(block.data(), dialog_template.data(), dialog_template.size());
     if (owner == invalid_handle) owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
-    return win.DialogBoxIndirectParamA(nullptr, block.data(), owner, proc, 0);
-}
-
-intptr_t open_dialog(int dialog_id, win_handle owner, dialog_proc proc) {
-    if (!registered(dialog_id)) return -1;
-    return open_template(dialog_templates[static_cast<size_t>(dialog_id) - 1], owner, proc);
+    return show(nullptr, block.data(), owner, proc, 0);
 }
 
 int32_t end_dialog(win_handle window, intptr_t result) {

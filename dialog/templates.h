@@ -37,19 +37,19 @@ void control(int dialog_id, std::string_view class_name, std::string_view text, 
              int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style);
 
 // The same, on a template held by the caller (for a one-off copy of a
-// registered template).
+// registered template); the text in ANSI or already in UTF-16.
 void append_control(std::string& dialog_template, std::string_view class_name,
                     std::string_view text, int control_id, int x, int y, int cx, int cy,
                     uint32_t style, uint32_t ex_style);
+void append_control(std::string& dialog_template, std::string_view class_name,
+                    std::u16string_view text, int control_id, int x, int y, int cx, int cy,
+                    uint32_t style, uint32_t ex_style);
 
-// Shows template dialog_id modally and returns what the procedure passed to
-// end_dialog; -1 for an unregistered dialog_id (Windows is not called) or
-// when Windows cannot create the dialog. owner == invalid_handle (-1) stands
-// for the window active at the time of the call.
-intptr_t open_dialog(int dialog_id, win_handle owner, dialog_proc proc);
-
-// The same, for template bytes held by the caller.
-intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc);
+// Shows template bytes modally and returns what the procedure passed to
+// end_dialog; -1 when Windows cannot create the dialog. owner ==
+// invalid_handle (-1) stands for the window active at the time of the call.
+// wide: through DialogBoxIndirectParamW, else ...A (the template is UTF-16 either way).
+intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc, bool wide = false);
 
 // Ends the modal dialog `window`, making its open_dialog return result.
 // Returns EndDialog's answer (0 on failure or when the function is missing).
@@ -58,6 +58,8 @@ int32_t end_dialog(win_handle window, intptr_t result);
 // The UTF-16LE bytes of an ANSI text, no terminator; empty when the text is
 // empty or cannot be converted.
 std::string to_utf16(std::string_view text);
+// The little-endian bytes of UTF-16 units.
+std::string utf16_bytes(std::u16string_view text);
 // n rounded up to a multiple of 4.
 size_t align4(size_t n);
 // The low 16 bits of n as two little-endian bytes.

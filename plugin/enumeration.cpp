@@ -1,67 +1,60 @@
-// Folder listings for the host: search handles, the kept listings and the find-data record.
+// Folder listings for the host, on both sides: search handles, the kept listings and the find-data records.
 #include "plugin/enumeration.h"
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <type_traits>
 
 #include "config/text.h"
 #include "plugin/startup.h"
+#include "support/case_map.h"
 #include "support/paths.h"
 
 namespace tallyrun {
 namespace {
 
-struct kept_listing {
-    std::string key;
-    listing data;
-    size_t cursor = 1;  // 1-based position of the next entry to report
-    int readers = 0;    // open search handles on it
+// The listings of one side: kept by number, the most recently listed folders first.
+template <typename C>
+struct listing_table {
+    std::map<int64_t, kept_listing<C>> listings;
+    std::deque<std::basic_string<C>> recent_folders;  // each once
 };
 
 struct search_handle {
+    bool wide = false;
     char current_drive[4] = {0, 0, 0, 0};  // drive listing only: "C:"
     int64_t number = -1;                   // listing read, -1 for the drive listing
 };
 
 // Listing numbers rise for the life of the DLL and are never reused, so a
 // stale number can never reach another folder's listing.
-std::map<int64_t, kept_listing> listings;
-int64_t last_number = 0;
-// Most recently listed folders first, each once.
-std::deque<std::string> recent_folders;
+struct tables {
+    listing_table<char> narrow;
+    listing_table<char16_t> wide;
+    int64_t last_number = 0;
+    std::map<uintptr_t, search_handle> handles;
+    uintptr_t last_handle = 0;
+} state;
 
-std::map<uintptr_t, search_handle> handles;
-uintptr_t last_handle = 0;
+template <typename C>
+listing_table<C>& table_of() {
+    if constexpr (std::is_same_v<C, char>) {
+        return state.narrow;
+    } else {
+        return state.wide;
+    }
+}
 
 // The host's "no time" marker; the listing's own marker would read as a date
 // tens of thousands of years away.
 constexpr uint32_t host_no_time_low = 0xFFFFFFFEu;
+constexpr size_t host_path_limit_w = 1023;
 
-}  // namespace
-
-void write_find_entry(const virtual_entry& e, win_find_data* data) {
-    poke_string(data->name, e.name, 260);
-    if (e.time == no_time) {
-        data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
-    } else {
-        data->last_write_time = {e.time.low, e.time.high};
-    }
-    data->attributes = e.attributes;
-    data->size_low = lo_dword(e.size);
-    data->size_high = hi_dword(e.size);
-}
-
-namespace {
-
-void clear_record(win_find_data* data) {
-    // 318 bytes is the record as Windows defines it; the two bytes after are padding
-    // that the host's own record may not have.
-    std::memset(static_cast<void*>(data), 0, 318);
-}
-
-int64_t latest_of(const std::string& key) {
+template <typename C>
+int64_t latest_of(const std::basic_string<C>& key) {
+    auto& listings = table_of<C>().listings;
     for (auto it = listings.rbegin(); it != listings.rend(); ++it)
         if (it->second.key == key) return it->first;
     return -1;
@@ -69,27 +62,30 @@ int64_t latest_of(const std::string& key) {
 
 // Keeps what an open handle reads and the latest listing of each recent
 // folder; releases everything else.
+template <typename C>
 void release_unused() {
+    listing_table<C>& t = table_of<C>();
     std::map<int64_t, bool> wanted;
-    for (const std::string& key : recent_folders) wanted[latest_of(key)] = true;
-    for (auto it = listings.begin(); it != listings.end();) {
+    for (const auto& key : t.recent_folders) wanted[latest_of(key)] = true;
+    for (auto it = t.listings.begin(); it != t.listings.end();) {
         if (it->second.readers > 0 || wanted.count(it->first))
             ++it;
         else
-            it = listings.erase(it);
+            it = t.listings.erase(it);
     }
 }
 
-int64_t keep(const std::string& key, listing&& data) {
-    kept_listing k;
+template <typename C>
+int64_t keep(const std::basic_string<C>& key, listing<C>&& data) {
+    listing_table<C>& t = table_of<C>();
+    kept_listing<C> k;
     k.key = key;
     k.data = std::move(data);
-    int64_t number = ++last_number;
-    listings.emplace(number, std::move(k));
-    recent_folders.erase(std::remove(recent_folders.begin(), recent_folders.end(), key),
-                         recent_folders.end());
-    recent_folders.push_front(key);
-    if (recent_folders.size() > kept_folders) recent_folders.pop_back();
+    int64_t number = ++state.last_number;
+    t.listings.emplace(number, std::move(k));
+    t.recent_folders.erase(std::remove(t.recent_folders.begin(), t.recent_folders.end(), key), t.recent_folders.end());
+    t.recent_folders.push_front(key);
+    if (t.recent_folders.size() > kept_folders) t.recent_folders.pop_back();
     return number;
 }
 
@@ -99,67 +95,196 @@ void set_last_error(uint32_t error) {
 
 // Why a folder gave no listing: nothing in it (the search found no match) or
 // it cannot be read at all.
-uint32_t listing_failure(const std::string& search_path) {
-    if (!win.FindFirstFileA || !win.GetLastError) return error_path_not_found;
-    win_find_data probe;
-    win_handle h = win.FindFirstFileA(search_path.c_str(), &probe);
+template <typename C>
+uint32_t listing_failure(std::basic_string_view<C> search_path) {
+    if (!win.GetLastError || search_path.size() > unit<C>::longest_search_path) return error_path_not_found;
+    typename unit<C>::find_data probe;
+    const std::basic_string<C> path = system_path(search_path);
+    win_handle h = unit<C>::find_first(path.c_str(), &probe);
     if (h != invalid_handle) {
         if (win.FindClose) win.FindClose(h);
         return error_path_not_found;  // it has entries, yet could not be listed
     }
     uint32_t error = win.GetLastError();
-    return (error == error_file_not_found || error == error_no_more_files) ? error_no_more_files
-                                                                          : error_path_not_found;
+    return (error == error_file_not_found || error == error_no_more_files) ? error_no_more_files : error_path_not_found;
 }
 
-bool next_drive(char from, search_handle& h, win_find_data* data) {
+template <typename C>
+bool next_drive(char from, search_handle& h, typename unit<C>::find_data* data) {
     for (char letter = from; letter <= 'Z'; ++letter) {
         char root[4] = {letter, ':', 0, 0};
         if (drive_type(root) != 1) {
             std::memcpy(h.current_drive, root, 3);
-            std::memcpy(data->name, root, 3);
+            for (size_t i = 0; i < 3; ++i) data->name[i] = static_cast<C>(root[i]);
             return true;
         }
     }
     return false;
 }
 
-win_handle to_handle(uintptr_t id) { return reinterpret_cast<win_handle>(id); }
-
-search_handle* find_handle(win_handle handle) {
-    auto it = handles.find(reinterpret_cast<uintptr_t>(handle));
-    return it == handles.end() ? nullptr : &it->second;
+template <typename C>
+void write_entry(kept_listing<C>& k, size_t i, typename unit<C>::find_data* data) {
+    const entry_view<C> e = k.data.entry(i);
+    write_find_entry<C>(e.name, k.shown_time(e.time), e.attributes, e.size, data);
 }
 
-}  // namespace
-
-std::string folder_key(const std::string& folder) {
-    std::string key = win_lower(folder);
-    while (!key.empty() && key.back() == '\\') key.pop_back();
-    return key;
-}
-
-int64_t find_first_file(const std::string& search_path, win_find_data* data,
-                        const std::string& ini_folder) {
-    listing made;
-    if (!seq_dir(search_path, ini_folder, plugin.ini_name, made) || made.entries.empty()) return -1;
-    write_find_entry(made.entries[0], data);
-    int64_t number = keep(folder_key(file_path(search_path, '\\')), std::move(made));
-    listings[number].cursor = 2;
+// Lists the folder of search_path ("C:\photos\*.*"), keeps the listing and
+// writes its first entry; the listing number, or -1 when the folder cannot be
+// listed or holds nothing (nothing is kept then).
+template <typename C>
+int64_t find_first_file(std::basic_string_view<C> search_path, typename unit<C>::find_data* data) {
+    listing<C> made;
+    if (!seq_dir(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return -1;
+    const int64_t number = keep(folder_key<C>(file_path(search_path, C(path_separator))), std::move(made));
+    kept_listing<C>& k = table_of<C>().listings[number];
+    write_entry(k, 0, data);
+    k.cursor = 2;
     return number;
 }
 
-int find_next_file(int64_t number, win_find_data* data) {
+// Writes the next entry of a kept listing: 1, or 0 at its end or when released.
+template <typename C>
+int find_next_file(int64_t number, typename unit<C>::find_data* data) {
+    auto& listings = table_of<C>().listings;
     auto it = listings.find(number);
     if (it == listings.end()) return 0;
-    kept_listing& k = it->second;
-    if (k.cursor < 1 || k.cursor > k.data.entries.size()) return 0;
-    write_find_entry(k.data.entries[k.cursor - 1], data);
+    kept_listing<C>& k = it->second;
+    if (k.cursor < 1 || k.cursor > k.data.entry_count()) return 0;
+    write_entry(k, k.cursor - 1, data);
     ++k.cursor;
     return 1;
 }
 
-void find_close(int64_t number) { listings.erase(number); }
+win_handle to_handle(uintptr_t id) { return reinterpret_cast<win_handle>(id); }
+
+search_handle* find_handle_of(win_handle handle) {
+    auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
+    return it == state.handles.end() ? nullptr : &it->second;
+}
+
+// A wide path the host may pass: not too long, and nothing that Windows would
+// read as a pattern or a device name instead of a folder.
+bool valid_wide_path(std::u16string_view p) {
+    if (p.size() > host_path_limit_w || p.empty() || p[0] != u'\\') return false;
+    for (char16_t c : p)
+        if (c < 32 || c == u'*' || c == u'?' || c == u'<' || c == u'>' || c == u'|' || c == u'"') return false;
+    return true;
+}
+
+template <typename C>
+win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data) {
+    while (!p.empty() && p.back() == C('\\')) p.pop_back();
+
+    search_handle h;
+    h.wide = sizeof(C) == 2;
+    if (p.empty()) {
+        data->attributes = directory_bit;
+        data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
+        if (!next_drive<C>('A', h, data)) {
+            set_last_error(error_no_more_files);
+            return invalid_handle;
+        }
+    } else {
+        std::basic_string<C> search_path = p.substr(1);
+        for (char c : std::string_view("\\*.*")) search_path += C(c);
+        h.number = find_first_file<C>(search_path, data);
+        if (h.number < 0) {
+            const uint32_t error = listing_failure<C>(search_path);
+            release_unused<C>();
+            set_last_error(error);
+            return invalid_handle;
+        }
+        table_of<C>().listings[h.number].readers++;
+        release_unused<C>();
+    }
+    uintptr_t id = ++state.last_handle;
+    state.handles[id] = h;
+    return to_handle(id);
+}
+
+template <typename C>
+int32_t find_next(win_handle handle, typename unit<C>::find_data* data) {
+    search_handle* h = find_handle_of(handle);
+    if (!h || !data || h->wide != (sizeof(C) == 2)) return 0;
+    if (h->number != -1) return find_next_file<C>(h->number, data);
+    char from = static_cast<char>(h->current_drive[0] + 1);
+    return next_drive<C>(from, *h, data) ? 1 : 0;
+}
+
+}  // namespace
+
+template <typename C>
+void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t attributes, uint64_t size,
+                      typename unit<C>::find_data* data) {
+    poke_string(data->name, name, 260);
+    if (time == no_time) {
+        data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
+    } else {
+        data->last_write_time = {time.low, time.high};
+    }
+    data->attributes = attributes;
+    const int64_t shown = host_size(size);
+    data->size_low = lo_dword(shown);
+    data->size_high = hi_dword(shown);
+}
+
+template <typename C>
+int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
+    if (!cases) cases = std::make_unique<case_map<C>>();
+    auto lowered = [&](std::basic_string_view<C> s) {
+        std::basic_string<C> l(s);
+        cases->lower(l.data(), l.size());
+        return l;
+    };
+    auto hash = [](const std::basic_string<C>& s) {
+        uint64_t h = 14695981039346656037ull;
+        for (C c : s) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 31));
+    };
+    const size_t count = data.entry_count();
+    if (index.empty() && count > 0) {
+        cases->learn(data.names);
+        size_t size = 16;
+        while (size < 2 * count) size *= 2;
+        index.assign(size, 0);
+        // Entries go in in order, so the first of equal names comes first on every probe.
+        for (size_t i = 0; i < count; ++i) {
+            size_t slot = hash(lowered(data.entry(i).name)) & (size - 1);
+            while (index[slot]) slot = (slot + 1) & (size - 1);
+            index[slot] = static_cast<uint32_t>(i + 1);
+        }
+    }
+    if (index.empty()) return -1;
+    const std::basic_string<C> wanted = lowered(name);
+    for (size_t slot = hash(wanted) & (index.size() - 1); index[slot]; slot = (slot + 1) & (index.size() - 1))
+        if (lowered(data.entry(index[slot] - 1).name) == wanted) return index[slot] - 1;
+    return -1;
+}
+
+template <typename C>
+std::basic_string<C> folder_key(std::basic_string_view<C> folder) {
+    std::basic_string<C> key(folder);
+    case_map<C> cases;
+    cases.lower(key.data(), key.size());
+    while (!key.empty() && key.back() == C('\\')) key.pop_back();
+    return key;
+}
+
+template <typename C>
+kept_listing<C>* folder_listing(std::basic_string_view<C> folder) {
+    const std::basic_string<C> key = folder_key(folder);
+    int64_t number = latest_of(key);
+    if (number < 0) {
+        listing<C> made;
+        std::basic_string<C> search_path(folder);
+        while (!search_path.empty() && search_path.back() == C('\\')) search_path.pop_back();
+        for (char c : std::string_view("\\*.*")) search_path += C(c);
+        if (!seq_dir<C>(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
+        number = keep(key, std::move(made));
+        release_unused<C>();
+    }
+    return &table_of<C>().listings[number];
+}
 
 win_handle FsFindFirst(const char* path, win_find_data* data) {
     if (!path || !data) {
@@ -167,74 +292,66 @@ win_handle FsFindFirst(const char* path, win_find_data* data) {
         return invalid_handle;
     }
     std::string p = peek_string(path);
-    clear_record(data);
-    while (!p.empty() && p.back() == '\\') p.pop_back();
+    // 318 bytes is the record as Windows defines it; the two bytes after are
+    // padding that the host's own record may not have.
+    std::memset(static_cast<void*>(data), 0, 318);
+    return find_first<char>(std::move(p), data);
+}
 
-    search_handle h;
-    if (p.empty()) {
-        data->attributes = 16;
-        data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
-        if (!next_drive('A', h, data)) {
-            set_last_error(error_no_more_files);
-            return invalid_handle;
-        }
-    } else {
-        std::string search_path = p.substr(1) + "\\*.*";
-        h.number = find_first_file(search_path, data, plugin.ini_folder);
-        if (h.number < 0) {
-            uint32_t error = listing_failure(search_path);
-            release_unused();
-            set_last_error(error);
-            return invalid_handle;
-        }
-        listings[h.number].readers++;
-        release_unused();
+win_handle FsFindFirstW(const char16_t* path, win_find_data_w* data) {
+    if (!path || !data) {
+        set_last_error(error_path_not_found);
+        return invalid_handle;
     }
-    uintptr_t id = ++last_handle;
-    handles[id] = h;
-    return to_handle(id);
+    // Read no further than a valid path can reach.
+    size_t n = 0;
+    while (n <= host_path_limit_w && path[n]) ++n;
+    std::u16string p(path, n);
+    if (!valid_wide_path(p)) {
+        set_last_error(error_path_not_found);
+        return invalid_handle;
+    }
+    std::memset(static_cast<void*>(data), 0, sizeof *data);
+    return find_first<char16_t>(std::move(p), data);
 }
 
-int32_t FsFindNext(win_handle handle, win_find_data* data) {
-    search_handle* h = find_handle(handle);
-    if (!h || !data) return 0;
-    if (h->number != -1) return find_next_file(h->number, data);
-    char from = static_cast<char>(h->current_drive[0] + 1);
-    return next_drive(from, *h, data) ? 1 : 0;
-}
+int32_t FsFindNext(win_handle handle, win_find_data* data) { return find_next<char>(handle, data); }
+int32_t FsFindNextW(win_handle handle, win_find_data_w* data) { return find_next<char16_t>(handle, data); }
 
 int32_t FsFindClose(win_handle handle) {
-    auto it = handles.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == handles.end()) return 0;
-    auto kept = listings.find(it->second.number);
-    if (kept != listings.end()) kept->second.readers--;
-    handles.erase(it);
-    release_unused();
+    auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == state.handles.end()) return 0;
+    const search_handle h = it->second;
+    state.handles.erase(it);
+    auto close = [&](auto& table) {
+        auto kept = table.listings.find(h.number);
+        if (kept != table.listings.end()) kept->second.readers--;
+    };
+    if (h.wide) {
+        close(state.wide);
+        release_unused<char16_t>();
+    } else {
+        close(state.narrow);
+        release_unused<char>();
+    }
     return 0;
 }
 
-const listing* folder_listing(const std::string& folder) {
-    std::string key = folder_key(folder);
-    int64_t number = latest_of(key);
-    if (number < 0) {
-        listing made;
-        std::string search_path = folder;
-        while (!search_path.empty() && search_path.back() == '\\') search_path.pop_back();
-        search_path += "\\*.*";
-        if (!seq_dir(search_path, plugin.ini_folder, plugin.ini_name, made) || made.entries.empty())
-            return nullptr;
-        number = keep(key, std::move(made));
-        release_unused();
-    }
-    return &listings[number].data;
-}
-
-size_t kept_listing_count() { return listings.size(); }
+size_t kept_listing_count() { return state.narrow.listings.size() + state.wide.listings.size(); }
 
 void reset_listings() {
-    listings.clear();
-    recent_folders.clear();
-    handles.clear();
+    state.narrow = listing_table<char>{};
+    state.wide = listing_table<char16_t>{};
+    state.handles.clear();
 }
+
+#define TALLYRUN_ENUMERATION(C)                                                                             \
+    template struct kept_listing<C>;                                                                        \
+    template kept_listing<C>* folder_listing<C>(std::basic_string_view<C>);                                 \
+    template std::basic_string<C> folder_key<C>(std::basic_string_view<C>);                                 \
+    template void write_find_entry<C>(std::basic_string_view<C>, file_time, uint32_t, uint64_t,            \
+                                      typename unit<C>::find_data*);
+TALLYRUN_ENUMERATION(char)
+TALLYRUN_ENUMERATION(char16_t)
 
 }  // namespace tallyrun

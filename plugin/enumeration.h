@@ -1,50 +1,75 @@
-// Folder listings for the host: search handles, the kept listings and the find-data record.
+// Folder listings for the host, on both sides: search handles, the kept listings and the find-data records.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sequence/seq_dir.h"
 #include "support/bindings.h"
+#include "support/case_map.h"
+#include "support/memo.h"
+#include "support/unit.h"
 
 namespace tallyrun {
 
 // How many recently listed folders keep their latest listing after every
-// handle on it is closed, for retrieval to map entries through.
+// handle on it is closed, for retrieval to map entries through (per side).
 inline constexpr size_t kept_folders = 8;
 
-// The host's find calls. FsFindFirst answers invalid_handle with the Windows
-// error set: error_no_more_files for a folder that exists and holds nothing,
-// error_path_not_found for one that cannot be listed. FsFindNext answers 1
-// when it wrote an entry, 0 at the end or for an unknown handle.
+// The host's find calls, 8-bit and wide; one table of handles serves both and
+// FsFindClose closes either. FsFindFirst(W) answers invalid_handle with the
+// Windows error set: error_no_more_files for a folder that exists and holds
+// nothing, error_path_not_found for one that cannot be listed. A wide path
+// longer than 1023 units, or one Windows would read as a pattern or a device
+// (wildcards, control characters, < > | "), is not found and leaves the record
+// as it was. FsFindNext(W) answers 1 when it wrote an entry, 0 at the end or
+// for an unknown handle.
 win_handle FsFindFirst(const char* path, win_find_data* data);
+win_handle FsFindFirstW(const char16_t* path, win_find_data_w* data);
 int32_t FsFindNext(win_handle handle, win_find_data* data);
+int32_t FsFindNextW(win_handle handle, win_find_data_w* data);
 int32_t FsFindClose(win_handle handle);
 
-// Lists the folder of search_path ("C:\photos\*.*"), keeps the listing and
-// writes its first entry; the listing number, or -1 when the folder cannot be
-// listed or holds nothing (nothing is kept then).
-int64_t find_first_file(const std::string& search_path, win_find_data* data,
-                        const std::string& ini_folder);
-// Writes the next entry of a kept listing: 1, or 0 at its end or when released.
-int find_next_file(int64_t number, win_find_data* data);
-// Releases a listing now, whoever reads it; unknown numbers are ignored.
-void find_close(int64_t number);
+// A listing as the plugin keeps it, with what retrieval and the columns look
+// up in it. An entry is found by its name with case ignored, through a hash of
+// the lowered names made at the first look-up.
+template <typename C>
+struct kept_listing {
+    std::basic_string<C> key;  // folder_key of its folder
+    listing<C> data;
+    size_t cursor = 1;  // 1-based position of the next entry to report
+    int readers = 0;    // open search handles on it
+    std::vector<uint32_t> index;  // entry + 1 by hash of the lowered name; 0 for a free slot
+    std::unique_ptr<case_map<C>> cases;  // made at the first look-up
+    recent_conversions<local_step, file_time> shown_times;
+
+    // The first entry whose name equals name with case ignored, or -1.
+    int64_t find(std::basic_string_view<C> name);
+    // The time the host is shown for a time of the listing.
+    file_time shown_time(local_step step) { return shown_times.get(step, host_time); }
+};
 
 // The kept listing of the folder ("C:\photos\", "C:\photos" or "C:") made most
-// recently, else a fresh listing of it, kept like one the host asked for.
-// Null when the folder cannot be listed or holds nothing.
-const listing* folder_listing(const std::string& folder);
+// recently on this side, else a fresh listing of it, kept like one the host
+// asked for. Null when the folder cannot be listed or holds nothing.
+template <typename C>
+kept_listing<C>* folder_listing(std::basic_string_view<C> folder);
 
 // The lowered folder path without trailing backslashes: the key under which
 // listings of one folder are found, however the host spells it.
-std::string folder_key(const std::string& folder);
+template <typename C>
+std::basic_string<C> folder_key(std::basic_string_view<C> folder);
 
-// Writes one entry into the host's record: name (at most 259 characters and a
-// zero byte), last-write time (no time as the host's marker 0xFFFFFFFE,
+// Writes one entry into the host's record: name (at most 259 units and a
+// zero), last-write time (no time as the host's marker 0xFFFFFFFE,
 // 0xFFFFFFFF), attributes and both size halves. Nothing else is touched.
-void write_find_entry(const virtual_entry& e, win_find_data* data);
+template <typename C>
+void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t attributes, uint64_t size,
+                      typename unit<C>::find_data* data);
 
 // For tests and the start-up: how many listings are kept, and forgetting them all.
 size_t kept_listing_count();

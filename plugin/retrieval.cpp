@@ -1,11 +1,13 @@
-// Copying an entry out of the plugin: its members into the target folder, or a list file of them.
+// Copying an entry out of the plugin, on both sides: its members into the target folder, or a list file of them.
 #include "plugin/retrieval.h"
 
-#include "config/text.h"
 #include "dialog/confirm.h"
 #include "plugin/enumeration.h"
 #include "plugin/startup.h"
+#include "support/handles.h"
 #include "support/paths.h"
+#include "support/unit.h"
+#include "support/wide.h"
 
 namespace tallyrun {
 namespace {
@@ -13,110 +15,77 @@ namespace {
 // Outcomes of the two workers, before they become the host's codes.
 enum class outcome { done, copy_failed, cancelled, not_found, write_failed };
 
-// Splits at the last backslash. Unlike file_path/file_name this keeps a name
-// that starts with a dot a name (".profile" is a file of its folder).
-void split_path(const std::string& path, std::string& folder, std::string& name) {
-    size_t cut = path.rfind('\\');
-    if (cut == std::string::npos) {
-        folder.clear();
-        name = path;
-    } else {
-        folder = path.substr(0, cut + 1);
-        name = path.substr(cut + 1);
-    }
+int32_t report(const char* remote_name, const char* local_name, int32_t percent) {
+    if (plugin.progress) return plugin.progress(plugin.plugin_number, remote_name, local_name, percent);
+    if (!plugin.progress_w) return 0;
+    return plugin.progress_w(plugin.plugin_number, to_wide(remote_name).c_str(), to_wide(local_name).c_str(), percent);
 }
 
-int32_t report(const char* remote_name, const char* local_name, int32_t percent) {
+int32_t report(const char16_t* remote_name, const char16_t* local_name, int32_t percent) {
+    if (plugin.progress_w) return plugin.progress_w(plugin.plugin_number, remote_name, local_name, percent);
     if (!plugin.progress) return 0;
-    return plugin.progress(plugin.plugin_number, remote_name, local_name, percent);
+    std::string remote, local;
+    to_ansi(remote_name, remote);
+    to_ansi(local_name, local);
+    return plugin.progress(plugin.plugin_number, remote.c_str(), local.c_str(), percent);
 }
 
 uint32_t last_error() { return win.GetLastError ? win.GetLastError() : 0; }
 
-outcome copy_members(const std::string& remote_path, const std::string& local_name) {
-    std::string source_folder, entry_name, target_folder, ignored;
-    split_path(remote_path, source_folder, entry_name);
-    split_path(local_name, target_folder, ignored);
-    std::vector<real_entry> members;
-    if (!get_orig_files(source_folder, entry_name, members)) return outcome::not_found;
-    std::vector<real_entry> keep;
-    if (!confirm_files(members, target_folder, 1, keep)) return outcome::cancelled;
-    if (!win.CopyFileA) return outcome::copy_failed;
-    for (const real_entry& m : keep) {
-        std::string source = source_folder + m.name;
-        std::string target = target_folder + m.name;
+template <typename C>
+outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name) {
+    const split_path<C> source(remote_path, C(path_separator)), target(local_name, C(path_separator));
+    std::vector<member<C>> members;
+    if (!get_orig_files<C>(source.folder, source.name, members)) return outcome::not_found;
+    std::vector<member<C>> keep;
+    if (!confirm_files<C>(members, target.folder, 1, keep)) return outcome::cancelled;
+    for (const member<C>& m : keep) {
+        const std::basic_string<C> from = system_path<C>(source.folder + std::basic_string<C>(m.name));
+        const std::basic_string<C> to = system_path<C>(target.folder + std::basic_string<C>(m.name));
         // The caller reads the Windows error next, before any other Windows call.
-        if (!win.CopyFileA(source.c_str(), target.c_str(), 0)) return outcome::copy_failed;
+        if (!unit<C>::copy_file(from.c_str(), to.c_str())) return outcome::copy_failed;
     }
     return outcome::done;
 }
 
-bool write_all(win_handle file, const std::string& text) {
+template <typename C>
+outcome write_file_list(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name) {
+    const split_path<C> source(remote_path, C(path_separator));
+    std::vector<member<C>> members;
+    if (!get_orig_files<C>(source.folder, source.name, members)) return outcome::not_found;
+    if (!win.WriteFile || !win.CloseHandle) return outcome::write_failed;
+    std::basic_string<C> list_name(local_name);
+    for (char c : std::string_view(".lst")) list_name += C(c);
+    file_handle file(unit<C>::create_file(system_path<C>(list_name).c_str(), generic_write, create_always));
+    if (!file.ok()) return outcome::write_failed;
+    std::basic_string<C> text = source.folder + C('\r') + C('\n');
+    for (const member<C>& m : members) text += list_line(m) + C('\r') + C('\n');
+    const std::string bytes = list_file_bytes(text);
     uint32_t done = 0;
-    return win.WriteFile(file, text.data(), static_cast<uint32_t>(text.size()), &done, nullptr) &&
-           done == text.size();
-}
-
-outcome write_file_list(const std::string& remote_path, const std::string& local_name) {
-    std::string source_folder, entry_name;
-    split_path(remote_path, source_folder, entry_name);
-    std::vector<real_entry> members;
-    if (!get_orig_files(source_folder, entry_name, members)) return outcome::not_found;
-    if (!win.CreateFileA || !win.WriteFile || !win.CloseHandle) return outcome::write_failed;
-    std::string list_name = local_name + ".lst";
-    win_handle file = win.CreateFileA(list_name.c_str(), generic_write, 0, nullptr, create_always,
-                                      file_attribute_normal, nullptr);
-    if (file == invalid_handle) return outcome::write_failed;
-    std::string text = source_folder + "\r\n";
-    for (const real_entry& m : members) text += list_line(m) + "\r\n";
-    bool written = write_all(file, text);
-    bool closed = win.CloseHandle(file) != 0;
+    const bool written = win.WriteFile(file.h, bytes.data(), static_cast<uint32_t>(bytes.size()), &done, nullptr) &&
+                         done == bytes.size();
+    const bool closed = file.close();
     return written && closed ? outcome::done : outcome::write_failed;
 }
 
-}  // namespace
-
-std::string list_line(const real_entry& m) {
-    const date_time& t = m.time;
-    return m.name + "\t" + std::to_string(m.size) + "\t" + std::to_string(t.year) + "." +
-           std::to_string(t.month) + "." + std::to_string(t.day) + "\t" + std::to_string(t.hour) +
-           ":" + std::to_string(t.minute) + "." + std::to_string(t.second);
-}
-
-bool get_orig_files(const std::string& source_folder, const std::string& entry_name,
-                    std::vector<real_entry>& members) {
-    members.clear();
-    if (entry_name.empty()) return false;
-    const listing* l = folder_listing(source_folder);
-    if (!l) return false;
-    std::string wanted = win_lower(entry_name);
-    for (const virtual_entry& e : l->entries) {
-        if (win_lower(e.name) != wanted) continue;
-        for (size_t position : e.members)
-            if (position >= 1 && position <= l->real_entries.size())
-                members.push_back(l->real_entries[position - 1]);
-        return true;
-    }
-    return false;
-}
-
-int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags) {
+template <typename C>
+int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) {
     if (copy_flags & copy_resume) return fs_not_supported;
-    std::string remote = remote_name ? peek_string(remote_name) : std::string();
+    const std::basic_string<C> remote = remote_name ? peek_string(remote_name) : std::basic_string<C>();
     if (remote.size() < 3 || !local_name) return fs_not_found;
     if (report(remote_name, local_name, 0) != 0) return fs_aborted;
 
-    std::string remote_path = remote.substr(1);
-    std::string local = peek_string(local_name);
+    const std::basic_string_view<C> remote_path = std::basic_string_view<C>(remote).substr(1);
+    const std::basic_string<C> local = peek_string(local_name);
     outcome result;
     if (ctrl_down()) {
-        result = write_file_list(remote_path, local);
+        result = write_file_list<C>(remote_path, local);
     } else if (copy_flags & copy_move) {
         // Nothing here may ever be deleted, so a move cannot be done; saying
         // "done" would make the host believe the files arrived.
         return fs_not_supported;
     } else {
-        result = copy_members(remote_path, local);
+        result = copy_members<C>(remote_path, local);
     }
 
     switch (result) {
@@ -124,8 +93,10 @@ int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_
         case outcome::write_failed: return fs_write_error;
         case outcome::not_found: return fs_not_found;
         case outcome::copy_failed: {
-            uint32_t error = last_error();
-            if (error == 2 || error == 3 || error == 4 || error == 5) return fs_not_found;
+            const uint32_t error = last_error();
+            if (error == error_file_not_found || error == error_path_not_found || error == error_too_many_open_files ||
+                error == error_access_denied)
+                return fs_not_found;
             if (error == error_file_exists) return fs_exists;
             return fs_read_error;
         }
@@ -134,5 +105,62 @@ int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_
     report(remote_name, local_name, 100);
     return fs_ok;
 }
+
+template <typename C>
+std::basic_string<C> decimal(uint64_t n) {
+    std::basic_string<C> out;
+    for (char c : std::to_string(n)) out += C(c);
+    return out;
+}
+
+}  // namespace
+
+std::string list_file_bytes(const std::string& text) { return text; }
+
+std::string list_file_bytes(const std::u16string& text) {
+    std::string ansi;
+    if (to_ansi(text, ansi)) return ansi;
+    return "\xEF\xBB\xBF" + utf8_of(text);
+}
+
+template <typename C>
+std::basic_string<C> list_line(const member<C>& m) {
+    const date_time t = date_time_of_step(m.file.time);
+    std::basic_string<C> line(m.name);
+    line += C('\t');
+    line += decimal<C>(m.file.size()) + C('\t');
+    line += decimal<C>(t.year) + C('.') + decimal<C>(t.month) + C('.') + decimal<C>(t.day) + C('\t');
+    line += decimal<C>(t.hour) + C(':') + decimal<C>(t.minute) + C('.') + decimal<C>(t.second);
+    return line;
+}
+
+template <typename C>
+bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
+                    std::vector<member<C>>& members) {
+    members.clear();
+    if (entry_name.empty()) return false;
+    kept_listing<C>* kept = folder_listing(source_folder);
+    if (!kept) return false;
+    const int64_t found = kept->find(entry_name);
+    if (found < 0) return false;
+    const listing<C>& l = kept->data;
+    const entry_view<C> e = l.entry(static_cast<size_t>(found));
+    members.reserve(e.count);
+    for (uint32_t i = e.first; i < e.first + e.count; ++i) members.push_back(member<C>{l.name_of(l.files[i]), l.files[i]});
+    return true;
+}
+
+int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags) {
+    return get_file<char>(remote_name, local_name, copy_flags);
+}
+
+int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int32_t copy_flags) {
+    return get_file<char16_t>(remote_name, local_name, copy_flags);
+}
+
+template bool get_orig_files<char>(std::string_view, std::string_view, std::vector<member<char>>&);
+template bool get_orig_files<char16_t>(std::u16string_view, std::u16string_view, std::vector<member<char16_t>>&);
+template std::string list_line<char>(const member<char>&);
+template std::u16string list_line<char16_t>(const member<char16_t>&);
 
 }  // namespace tallyrun

@@ -1,11 +1,12 @@
-// Copying an entry out of the plugin: its members into the target folder, or a list file of them.
+// Copying an entry out of the plugin, on both sides: its members into the target folder, or a list file of them.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "sequence/seq_dir.h"
+#include "sequence/listing.h"
 
 namespace tallyrun {
 
@@ -29,16 +30,34 @@ inline constexpr int32_t copy_move = 4;
 // into the folder of local_name, each under its own name, after the overwrite
 // confirmation; with Ctrl held writes local_name + ".lst" instead. Resume and
 // (without Ctrl) move answer fs_not_supported; a name that its folder does not
-// hold answers fs_not_found. Reports progress 0 and, on success, 100. The host's
-// buffers are only read.
+// hold answers fs_not_found. Reports progress 0 and, on success, 100, through
+// the call-back of the call's side (else the other one). The host's buffers
+// are only read. The wide form takes paths of up to 1023 units and copies
+// with CopyFileW, long paths with the \\?\ prefix.
 int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags);
+int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int32_t copy_flags);
+
+// One real file that an entry stands for, as the listing keeps it.
+template <typename C>
+struct member {
+    std::basic_string_view<C> name;  // a view of the kept listing's names
+    listed_file file;
+};
 
 // The members of entry_name (case ignored) in the listing of source_folder,
-// in member order. False when the folder cannot be listed or holds no such entry.
-bool get_orig_files(const std::string& source_folder, const std::string& entry_name,
-                    std::vector<real_entry>& members);
+// in member order. False when the folder cannot be listed or holds no such
+// entry. The views live as long as the folder's kept listing.
+template <typename C>
+bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
+                    std::vector<member<C>>& members);
 
 // One line of the list file, without its line end: name, size, date and time.
-std::string list_line(const real_entry& member);
+template <typename C>
+std::basic_string<C> list_line(const member<C>& m);
+
+// The bytes of a list file: the ANSI text when every unit of it has its own
+// character in the code page, else UTF-8 after a byte-order mark.
+std::string list_file_bytes(const std::string& text);
+std::string list_file_bytes(const std::u16string& text);
 
 }  // namespace tallyrun

@@ -1,11 +1,10 @@
 // The plugin-wide state, the start-up that gives it its first values, and the host's settings calls.
 #include "plugin/startup.h"
 
-#include <cstring>
-
 #include "dialog/confirm.h"
 #include "plugin/enumeration.h"
 #include "support/paths.h"
+#include "support/wide.h"
 
 namespace tallyrun {
 
@@ -19,10 +18,18 @@ bool start_up_bound(bool bound) {
     confirm_dialog_setup();
     plugin = plugin_state{};
     plugin.root_name = "Tallyrun";
-    plugin.ini_name = "tallyrun.ini";
+    plugin.ini_name = u"tallyrun.ini";
     return true;
 }
 }  // namespace
+
+ini_place ini_place_of(const plugin_state& state) {
+    ini_place place;
+    place.name = state.ini_name;
+    place.folders.push_back(state.ini_folder);
+    place.folders.push_back(file_path<char16_t>(module_filename(), path_separator));
+    return place;
+}
 
 bool start_up() { return start_up_bound(bind_windows()); }
 #ifdef _WIN32
@@ -41,8 +48,14 @@ int32_t FsInit(int32_t plugin_number, progress_proc progress) {
     return 0;
 }
 
+int32_t FsInitW(int32_t plugin_number, progress_proc_w progress) {
+    plugin.plugin_number = plugin_number;
+    plugin.progress_w = progress;
+    return 0;
+}
+
 int32_t FsGetDefRootName(char* name, int32_t size) {
-    if (name && size >= 1) poke_string(name, plugin.root_name, static_cast<size_t>(size));
+    if (name && size >= 1) poke_string<char>(name, plugin.root_name, static_cast<size_t>(size));
     return 0;
 }
 
@@ -52,7 +65,7 @@ int32_t FsSetDefaultParams(const void* record) {
     const char* name = static_cast<const char*>(record) + 12;
     size_t length = 0;
     while (length < 259 && name[length]) ++length;
-    plugin.ini_folder = file_path(std::string(name, length), '\\');
+    plugin.ini_folder = to_wide(file_path<char>(std::string_view(name, length), path_separator));
     return 0;
 }
 

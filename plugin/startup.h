@@ -4,23 +4,31 @@
 #include <cstdint>
 #include <string>
 
+#include "config/options.h"
 #include "support/bindings.h"
 
 namespace tallyrun {
 
-// The host's progress call-back: a result other than 0 asks the plugin to abort.
+// The host's progress call-backs, 8-bit and wide: a result other than 0 asks the plugin to abort.
 using progress_proc = int32_t(TR_WINAPI*)(int32_t plugin_number, const char* source,
                                           const char* target, int32_t percent);
+using progress_proc_w = int32_t(TR_WINAPI*)(int32_t plugin_number, const char16_t* source,
+                                            const char16_t* target, int32_t percent);
 
 struct plugin_state {
-    std::string root_name;    // "Tallyrun"
-    std::string ini_name;     // "tallyrun.ini"
-    std::string ini_folder;   // ends with a backslash, or empty until the host names one
+    std::string root_name;      // "Tallyrun"
+    std::u16string ini_name;    // "tallyrun.ini"
+    std::u16string ini_folder;  // ends with a backslash, or empty until the host names one
     int32_t plugin_number = 0;
-    progress_proc progress = nullptr;
+    progress_proc progress = nullptr;     // from FsInit
+    progress_proc_w progress_w = nullptr;  // from FsInitW; the host may call both
 };
 
 extern plugin_state plugin;
+
+// Where a listing looks for tallyrun.ini: the host's INI folder, then the
+// plugin's own folder.
+ini_place ini_place_of(const plugin_state& state);
 
 // Binds Windows, builds the confirmation dialog and resets the plugin-wide
 // state and the listing tables. Reads nothing from disk, shows nothing. False,
@@ -37,8 +45,10 @@ bool start_up(function_lookup lookup);
 // reports a plugin it could not load). Other reasons answer 1.
 int32_t dll_main(win_handle instance, uint32_t reason);
 
-// Keeps the plugin number and the progress function (not checked). Answers 0.
+// Keep the plugin number and the progress function (not checked); the wide
+// form keeps the wide call-back beside the 8-bit one. Answer 0.
 int32_t FsInit(int32_t plugin_number, progress_proc progress);
+int32_t FsInitW(int32_t plugin_number, progress_proc_w progress);
 
 // Writes the root name into name, at most size - 1 characters and a zero byte;
 // writes nothing when name is null or size below 1. Answers 0.

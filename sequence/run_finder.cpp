@@ -2,10 +2,9 @@
 #include "sequence/run_finder.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <map>
 #include <memory>
-#include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -18,14 +17,18 @@ namespace {
 // - Other lengths always skip, so each length is walked on its own.
 // - seq_def: the common leading part with A only shrinks along the list, so
 //   the candidates come in stretches of equal D. D > u skips, D < first
-//   stops. In between, B can answer 0 or 2 only when it equals A from the
-//   first position q >= D where both hold the same non-digit (or u + 1) to
-//   the end. So at a position r in D+1..u where B holds A's non-digit, B
-//   must equal A from r on: only the names with A's ending from r, and those
-//   with another byte at r, are asked. r is taken where nearly every name of
-//   the length holds the same non-digit (a marker position, such as the
-//   dashes of a UUID or the dot before a fixed extension); without one, u + 1
-//   when u < n bounds q the same way.
+//   stops. In between, B can answer 0 or 2 only when its field and A's are
+//   digits and it equals A after the field. A's field is digits up to g, A's
+//   first non-digit at or after D, so the field ends before g: B must hold A's
+//   non-digit at g and equal A from g to the end (when g > u, from u + 1). And
+//   the field ends at the first position q >= D where both hold the same
+//   non-digit, so B also equals A from any later position r where it holds A's
+//   non-digit: nearly every name of the length holds the same non-digit at a
+//   marker position (the dashes of a UUID, the dot before a fixed extension),
+//   and there only the names with A's ending from r, and those with another
+//   unit at r, are asked. The names that share A's ending from g are found
+//   among its neighbours in the order of reversed names; when they are few,
+//   only they are asked (for names like UUIDs, none: the search ends at once).
 // - seq_next: B can answer other than 1 only when it equals A outside the
 //   field; the names sharing A's text before the field are one stretch, so
 //   a name of another outer text answers 1 before that stretch ends and 0
@@ -33,13 +36,17 @@ namespace {
 // Only the candidates that may answer 0 or 2 are asked; the real tests give
 // the answers, so a hash collision only costs one more question.
 
-using slot = size_t;
-constexpr slot no_slot = static_cast<slot>(-1);
+using slot = uint32_t;
+constexpr slot no_slot = 0xFFFFFFFFu;
 // Candidates asked one by one before a keyed look-up: most searches end at once.
 constexpr int literal_budget = 8;
+// The most names sharing A's ending that are asked one by one; more fall back
+// to the marker's list.
+constexpr size_t few_endings = 32;
 
-uint64_t fnv(uint64_t h, std::string_view s) {
-    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+template <typename C>
+uint64_t fnv(uint64_t h, std::basic_string_view<C> s) {
+    for (C c : s) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
     return h;
 }
 constexpr uint64_t fnv_seed = 14695981039346656037ull;
@@ -50,7 +57,7 @@ uint32_t fold(uint64_t h) { return static_cast<uint32_t>(h ^ (h >> 32)); }
 // top bits without a search through the whole list.
 struct keyed_slots {
     std::vector<std::pair<uint32_t, slot>> items;
-    std::vector<size_t> bucket;  // bucket[b]: first item whose hash >> shift is b
+    std::vector<uint32_t> bucket;  // bucket[b]: first item whose hash >> shift is b
     int shift = 32;
 
     keyed_slots() = default;
@@ -59,8 +66,8 @@ struct keyed_slots {
         int bits = 0;
         while (bits < 24 && (size_t{1} << bits) < items.size()) ++bits;
         shift = 32 - bits;
-        bucket.assign((size_t{1} << bits) + 1, items.size());
-        for (size_t i = items.size(); i-- > 0;) bucket[top(items[i].first)] = i;
+        bucket.assign((size_t{1} << bits) + 1, static_cast<uint32_t>(items.size()));
+        for (size_t i = items.size(); i-- > 0;) bucket[top(items[i].first)] = static_cast<uint32_t>(i);
         for (size_t b = bucket.size() - 1; b-- > 0;) bucket[b] = std::min(bucket[b], bucket[b + 1]);
     }
     size_t top(uint32_t hash) const { return shift == 32 ? 0 : hash >> shift; }
@@ -68,11 +75,10 @@ struct keyed_slots {
     // The first item with this hash and a slot >= from.
     size_t find(uint32_t hash, slot from) const {
         size_t b = top(hash);
-        auto at = std::lower_bound(items.begin() + static_cast<std::ptrdiff_t>(bucket[b]),
-                                   items.begin() + static_cast<std::ptrdiff_t>(bucket[b + 1]),
-                                   std::make_pair(hash, from));
+        auto at = std::lower_bound(items.begin() + bucket[b], items.begin() + bucket[b + 1], std::make_pair(hash, from));
         return static_cast<size_t>(at - items.begin());
     }
+    // How many items have this hash.
 };
 
 // A walk through one key's slots: where it stands in the list, kept between
@@ -104,36 +110,50 @@ struct free_slots {
     }
 };
 
-size_t common_prefix(std::string_view a, std::string_view b) {
+template <typename C>
+size_t common_prefix(std::basic_string_view<C> a, std::basic_string_view<C> b) {
     size_t k = 0, n = std::min(a.size(), b.size());
     while (k < n && a[k] == b[k]) ++k;
     return k;
 }
 
+// Code units below 256 may mark a position; others never do (it only costs speed).
+template <typename C>
+unsigned marker_index(C c) {
+    auto u = static_cast<std::make_unsigned_t<C>>(c);
+    return u < 256 ? u : 256;
+}
+
 // The walk over the names of one length.
+template <typename C>
 struct length_walk {
-    const std::vector<std::string_view>& names;
-    const std::vector<size_t>& index;  // slot -> position in names
+    using view = std::basic_string_view<C>;
+    const name_refs<C>& names;
+    const std::vector<uint32_t>& index;  // slot -> position in names
     seq_range range;
     size_t m, n, first, u;
-    std::vector<size_t> lcp;      // lcp[k]: common leading part of slots k-1 and k
-    std::vector<slot> lower_lcp;  // first slot after k with a smaller lcp (m if none)
-    std::vector<size_t> next_marker;  // smallest marker position >= p, 0 if none (1-based)
-    std::vector<char> marker_byte;    // the byte nearly every name holds at a marker position
+    std::vector<uint16_t> lcp;        // lcp[k]: common leading part of slots k-1 and k
+    std::vector<slot> lower_lcp;      // first slot after k with a smaller lcp (m if none)
+    std::vector<uint16_t> next_marker;  // smallest marker position >= p, 0 if none (1-based)
+    std::vector<C> marker_unit;       // the unit nearly every name holds at a marker position
     std::vector<char> taken;
     free_slots free;
-    std::map<size_t, keyed_slots> by_ending;                      // marker position -> slots
-    std::unique_ptr<keyed_slots> tail;                             // by the text after u
+    std::map<size_t, keyed_slots> by_marker;                   // marker position -> slots
+    std::unique_ptr<keyed_slots> tail;                         // by the text after u
+    // The slots in the order of their names read backwards, each slot's place
+    // in it, and the common ending of each with the one before (made at first use).
+    std::vector<slot> reversed;
+    std::vector<uint32_t> reversed_at;
+    std::vector<uint16_t> common_ending;
     std::map<std::pair<size_t, size_t>, keyed_slots> by_outer;  // field -> slots
 
-    length_walk(const std::vector<std::string_view>& all, const std::vector<size_t>& slots, seq_range r)
-        : names(all), index(slots), range(r), m(slots.size()), n(all[slots[0]].size()),
-          taken(m, 0), free(m) {
+    length_walk(const name_refs<C>& all, const std::vector<uint32_t>& slots, seq_range r)
+        : names(all), index(slots), range(r), m(slots.size()), n(all[slots[0]].size()), taken(m, 0), free(m) {
         first = range.first < 1 ? 1 : static_cast<size_t>(range.first);
         u = range.last == 0 ? n : std::min(static_cast<size_t>(range.last), n);
     }
 
-    std::string_view name(size_t k) const { return names[index[k]]; }
+    view name(size_t k) const { return names[index[k]]; }
 
     void take(slot k) {
         taken[k] = 1;
@@ -144,27 +164,27 @@ struct length_walk {
     // is one stretch of the list: a branch once left is never entered again.
     bool prepare_order() {
         lcp.assign(m, 0);
-        std::vector<std::string> seen(n);  // bytes met at position k+1 under the open k-prefix
-        auto mark = [&](size_t depth, char c) {
-            if (seen[depth].find(c) != std::string::npos) return false;
+        std::vector<std::basic_string<C>> seen(n);  // units met at position k+1 under the open k-prefix
+        auto mark = [&](size_t depth, C c) {
+            if (seen[depth].find(c) != std::basic_string<C>::npos) return false;
             seen[depth] += c;
             return true;
         };
-        auto open_from = [&](size_t depth, std::string_view s) {
+        auto open_from = [&](size_t depth, view s) {
             for (size_t k = depth; k < n; ++k) seen[k].assign(1, s[k]);
         };
-        // Bytes per position, for the marker positions below (one pass over the names).
-        std::vector<uint32_t> counts(n * 256, 0);
-        auto count = [&](std::string_view s) {
-            for (size_t p = 0; p < n; ++p) ++counts[p * 256 + static_cast<unsigned char>(s[p])];
+        // Units per position, for the marker positions below (one pass over the names).
+        std::vector<uint32_t> counts(n * 257, 0);
+        auto count = [&](view s) {
+            for (size_t p = 0; p < n; ++p) ++counts[p * 257 + marker_index(s[p])];
         };
         open_from(0, name(0));
         count(name(0));
         for (size_t k = 1; k < m; ++k) {
-            std::string_view s = name(k);
+            view s = name(k);
             count(s);
             size_t l = common_prefix(name(k - 1), s);
-            lcp[k] = l;
+            lcp[k] = static_cast<uint16_t>(l);
             if (l == n) continue;
             if (!mark(l, s[l])) return false;
             open_from(l + 1, s);
@@ -178,56 +198,95 @@ struct length_walk {
         }
         // Marker positions: the same non-digit in all but an eighth of the
         // names at most (the others are asked one by one).
-        marker_byte.assign(n + 2, 0);
+        marker_unit.assign(n + 2, C(0));
         next_marker.assign(n + 2, 0);
         for (size_t p = n; p >= 1; --p) {
-            const uint32_t* c = &counts[(p - 1) * 256];
+            const uint32_t* c = &counts[(p - 1) * 257];
             size_t best = static_cast<size_t>(std::max_element(c, c + 256) - c);
-            bool marker = !is_digit(static_cast<int>(best)) && m - c[best] <= m / 8;
-            marker_byte[p] = static_cast<char>(best);
-            next_marker[p] = marker ? p : next_marker[p + 1];
+            bool marker = !is_digit(static_cast<C>(best)) && m - c[best] <= m / 8;
+            marker_unit[p] = static_cast<C>(best);
+            next_marker[p] = static_cast<uint16_t>(marker ? p : next_marker[p + 1]);
         }
         return true;
     }
 
     // The key of a name at marker position `from`: the hash of its ending from
-    // there when it holds the marker byte (never 0), else 0.
-    uint32_t ending_hash(std::string_view s, size_t from) const {
-        if (s[from - 1] != marker_byte[from]) return 0;
+    // there when it holds the marker unit (never 0), else 0.
+    uint32_t marker_hash(view s, size_t from) const {
+        if (s[from - 1] != marker_unit[from]) return 0;
+        return ending_hash(s, from);
+    }
+    static uint32_t ending_hash(view s, size_t from) {  // never 0
         uint32_t h = fold(fnv(fnv_seed, s.substr(from - 1)));
         return h == 0 ? 1 : h;
     }
-    uint32_t outer_hash(std::string_view s, size_t start, size_t end) const {
+    uint32_t outer_hash(view s, size_t start, size_t end) const {
         return fold(fnv(fnv(fnv_seed, s.substr(0, start - 1)), s.substr(end)));
     }
+    // The hash of a name's text after u (only asked when u < n).
+    uint32_t tail_hash(view s) const { return fold(fnv(fnv_seed, s.substr(u))); }
 
     template <typename Key>
     keyed_slots build(Key key) const {
         std::vector<std::pair<uint32_t, slot>> list(m);
-        for (size_t k = 0; k < m; ++k) list[k] = {key(name(k)), k};
+        for (size_t k = 0; k < m; ++k) list[k] = {key(name(k)), static_cast<slot>(k)};
         return keyed_slots(std::move(list));
     }
-
-    const keyed_slots& ending_list(size_t from) {
-        auto it = by_ending.find(from);
-        if (it == by_ending.end())
-            it = by_ending.emplace(from, build([&](std::string_view s) { return ending_hash(s, from); })).first;
+    template <typename Map, typename Key, typename Hash>
+    const keyed_slots& lazily(Map& lists, const Key& key, Hash hash) {
+        auto it = lists.find(key);
+        if (it == lists.end()) it = lists.emplace(key, build(hash)).first;
         return it->second;
     }
+    const keyed_slots& marker_list(size_t from) {
+        return lazily(by_marker, from, [&](view s) { return marker_hash(s, from); });
+    }
+    void prepare_endings() {
+        reversed.resize(m);
+        for (size_t k = 0; k < m; ++k) reversed[k] = static_cast<slot>(k);
+        auto ending_less = [&](slot x, slot y) {
+            view a = name(x), b = name(y);
+            for (size_t i = n; i-- > 0;)
+                if (a[i] != b[i]) return a[i] < b[i];
+            return x < y;
+        };
+        std::sort(reversed.begin(), reversed.end(), ending_less);
+        reversed_at.resize(m);
+        common_ending.assign(m, 0);
+        for (size_t i = 0; i < m; ++i) {
+            reversed_at[reversed[i]] = static_cast<uint32_t>(i);
+            if (i == 0) continue;
+            view a = name(reversed[i - 1]), b = name(reversed[i]);
+            size_t c = 0;
+            while (c < n && a[n - 1 - c] == b[n - 1 - c]) ++c;
+            common_ending[i] = static_cast<uint16_t>(c);
+        }
+    }
 
-    // The hash of a name's text after u (only asked when u < n).
-    uint32_t tail_hash(std::string_view s) const { return fold(fnv(fnv_seed, s.substr(u))); }
+    // The slots other than v whose names end as v's does from position `from`,
+    // in slot order, when there are at most few_endings of them; false when
+    // there are more.
+    bool same_endings(slot v, size_t from, std::vector<slot>& out) {
+        if (reversed.empty()) prepare_endings();
+        const size_t length = n - from + 1, at = reversed_at[v];
+        out.clear();
+        for (size_t i = at; i > 0 && common_ending[i] >= length; --i) {
+            if (out.size() == few_endings) return false;
+            out.push_back(reversed[i - 1]);
+        }
+        for (size_t i = at + 1; i < m && common_ending[i] >= length; ++i) {
+            if (out.size() == few_endings) return false;
+            out.push_back(reversed[i]);
+        }
+        std::sort(out.begin(), out.end());
+        return true;
+    }
     const keyed_slots& tail_list() {
-        if (!tail) tail = std::make_unique<keyed_slots>(build([&](std::string_view s) { return tail_hash(s); }));
+        if (!tail) tail = std::make_unique<keyed_slots>(build([&](view s) { return tail_hash(s); }));
         return *tail;
     }
-
     const keyed_slots& outer_list(size_t start, size_t end) {
-        auto key = std::make_pair(start, end);
-        auto it = by_outer.find(key);
-        if (it == by_outer.end())
-            it = by_outer.emplace(key, build([&](std::string_view s) { return outer_hash(s, start, end); })).first;
-        return it->second;
+        return lazily(by_outer, std::make_pair(start, end), [&](view s) { return outer_hash(s, start, end); });
     }
 
     // Asks test() of the untaken slots from..last in order, literally while
@@ -272,37 +331,54 @@ struct length_walk {
         return {no_slot, seq_skip};
     }
 
-    // The second member of the run that v starts (its seq_def answer 2 sets
-    // current_field), or no_slot.
-    slot second_member(slot v) {
+    // The second member of the run that v starts and its number field, or no_slot.
+    slot second_member(slot v, number_field& field) {
         if (n < first || u < first) return no_slot;  // every answer is 1, or never 2
-        std::string_view a = name(v);
+        view a = name(v);
         int literal = literal_budget;
         key_query query;
-        size_t query_from = 0;
+        std::pair<int, size_t> query_of{0, 0};  // which list the query walks: marker 1, tail 2, endings 3; position
+        std::vector<slot> endings;
+        keyed_slots ending_slots;
         slot k = v + 1;
-        while (k < m && lcp[k] >= u) k = lower_lcp[k];  // equal up to u: all skip
-        while (k < m && lcp[k] + 1 >= first) {
+        while (k < m && size_t{lcp[k]} >= u) k = lower_lcp[k];  // equal up to u: all skip
+        while (k < m && size_t{lcp[k]} + 1 >= first) {
             slot last = lower_lcp[k] - 1;
             size_t d = lcp[k] + 1;  // the first difference of every name in k..last
+            size_t g = d;  // A's first non-digit at or after d, u + 1 when none up to u
+            while (g <= u && is_digit(a[g - 1])) ++g;
             size_t from = next_marker[d + 1];
-            while (from != 0 && from <= u && a[from - 1] != marker_byte[from]) from = next_marker[from + 1];
-            bool marked = from != 0 && from <= u;
-            auto test = [&](slot i) { return seq_def_lower(a, name(i), range); };
+            while (from != 0 && from <= u && a[from - 1] != marker_unit[from]) from = next_marker[from + 1];
+            const bool marked = from != 0 && from <= u;
+            auto test = [&](slot i) { return seq_def(a, name(i), range, field); };
             auto keyed = [&](slot at) -> key_query* {
-                if (!marked && u == n) return nullptr;
-                size_t at_from = marked ? from : u + 1;
-                if (at_from != query_from) {  // the sub-blocks before a marker share one look-up
-                    query_from = at_from;
-                    if (marked) {
-                        query.list = &ending_list(from);
-                        query.hash = ending_hash(a, from);
+                std::pair<int, size_t> wanted{0, 0};
+                if (g <= u && m > few_endings && (query_of == std::make_pair(3, g) || same_endings(v, g, endings))) {
+                    wanted = {3, g};
+                } else if (marked) {
+                    wanted = {1, from};
+                } else if (u < n) {
+                    wanted = {2, u + 1};
+                } else {
+                    return nullptr;
+                }
+                if (wanted != query_of) {  // stretches that want the same list share one walk through it
+                    query_of = wanted;
+                    query.others = false;
+                    if (wanted.first == 3) {
+                        std::vector<std::pair<uint32_t, slot>> items;
+                        for (slot i : endings) items.emplace_back(1, i);
+                        ending_slots = keyed_slots(std::move(items));
+                        query.list = &ending_slots;
+                        query.hash = 1;
+                    } else if (wanted.first == 1) {
+                        query.list = &marker_list(from);
+                        query.hash = marker_hash(a, from);
                         query.others = true;
                         query.other_at = query.list->find(0, at);
                     } else {
                         query.list = &tail_list();
                         query.hash = tail_hash(a);
-                        query.others = false;
                     }
                     query.at = query.list->find(query.hash, at);
                 }
@@ -318,9 +394,8 @@ struct length_walk {
     // The next member after h with the run's field, or no_slot. query holds
     // the run's place among the names of its outer text (every member has it).
     slot next_member(slot h, number_field field, key_query& query) {
-        std::string_view a = name(h);
-        current_field = field;
-        auto test = [&](slot i) { return seq_next_lower(a, name(i)); };
+        view a = name(h);
+        auto test = [&](slot i) { return seq_next(a, name(i), field); };
         auto keyed = [&](slot at) -> key_query* {
             if (!query.list) {
                 query.list = &outer_list(field.field_start, field.field_end);
@@ -330,78 +405,85 @@ struct length_walk {
             return &query;
         };
         int literal = literal_budget;
-        std::pair<slot, int> found = search(h + 1, m - 1, literal, test, keyed);
+        std::pair<slot, int> found = search(h + 1, static_cast<slot>(m - 1), literal, test, keyed);
         return found.first != no_slot && found.second == seq_successor ? found.first : no_slot;
     }
 
     // The walk exactly as written, for an order whose stretches are broken.
-    slot literal_second(slot v) {
-        std::string_view a = name(v);
+    slot literal_second(slot v, number_field& field) {
+        view a = name(v);
         for (slot i = free.find(v + 1); i < m; i = free.find(i + 1)) {
-            int r = seq_def_lower(a, name(i), range);
+            int r = seq_def(a, name(i), range, field);
             if (r != seq_skip) return r == seq_successor ? i : no_slot;
         }
         return no_slot;
     }
     slot literal_next(slot h, number_field field) {
-        std::string_view a = name(h);
-        current_field = field;
+        view a = name(h);
         for (slot i = free.find(h + 1); i < m; i = free.find(i + 1)) {
-            int r = seq_next_lower(a, name(i));
+            int r = seq_next(a, name(i), field);
             if (r != seq_skip) return r == seq_successor ? i : no_slot;
         }
         return no_slot;
     }
 
-    void run(std::vector<found_run>& out) {
+    void run(found_runs& out) {
         bool fast = m > 1 && prepare_order();
         for (slot v = 0; v < m; ++v) {
             if (taken[v]) continue;
             take(v);
-            found_run entry;
-            entry.members.push_back(index[v]);
-            slot h = m > 1 ? (fast ? second_member(v) : literal_second(v)) : no_slot;
+            run_span entry{static_cast<uint32_t>(out.members.size()), 1, 0, 0};
+            out.members.push_back(index[v]);
+            number_field field;
+            slot h = m > 1 ? (fast ? second_member(v, field) : literal_second(v, field)) : no_slot;
             if (h != no_slot) {
-                number_field field = current_field;
                 key_query query;
-                entry.field_start = field.field_start;
-                entry.field_end = field.field_end;
+                entry.field_start = static_cast<uint16_t>(field.field_start);
+                entry.field_end = static_cast<uint16_t>(field.field_end);
                 while (h != no_slot) {
                     take(h);
-                    entry.members.push_back(index[h]);
+                    out.members.push_back(index[h]);
+                    ++entry.count;
                     h = fast ? next_member(h, field, query) : literal_next(h, field);
                 }
             }
-            out.push_back(std::move(entry));
+            out.entries.push_back(entry);
         }
     }
 };
 
 }  // namespace
 
-std::vector<found_run> find_runs(const std::vector<std::string_view>& names, seq_range range) {
-    std::vector<found_run> out;
-    out.reserve(names.size());
+template <typename C>
+found_runs find_runs(const name_refs<C>& names, seq_range range) {
+    found_runs out;
+    out.members.reserve(names.size());
     std::unordered_map<size_t, size_t> group_of_length;
-    std::vector<std::vector<size_t>> groups;
+    std::vector<std::vector<uint32_t>> groups;
     for (size_t i = 0; i < names.size(); ++i) {
         auto it = group_of_length.emplace(names[i].size(), groups.size()).first;
         if (it->second == groups.size()) groups.emplace_back();
-        groups[it->second].push_back(i);
+        groups[it->second].push_back(static_cast<uint32_t>(i));
     }
     group_of_length.clear();
-    for (std::vector<size_t>& group : groups) {
+    for (std::vector<uint32_t>& group : groups) {
         {
-            length_walk walk(names, group, range);
+            length_walk<C> walk(names, group, range);
             walk.run(out);
         }
-        std::vector<size_t>().swap(group);
+        std::vector<uint32_t>().swap(group);
     }
     // The walk starts its entries in list order, whatever their lengths (names
     // of one length come out in that order already).
-    auto by_start = [](const found_run& x, const found_run& y) { return x.members[0] < y.members[0]; };
-    if (groups.size() > 1) std::sort(out.begin(), out.end(), by_start);
+    if (groups.size() > 1) {
+        const std::vector<uint32_t>& members = out.members;
+        std::sort(out.entries.begin(), out.entries.end(),
+                  [&](const run_span& x, const run_span& y) { return members[x.first] < members[y.first]; });
+    }
     return out;
 }
+
+template found_runs find_runs<char>(const name_refs<char>&, seq_range);
+template found_runs find_runs<char16_t>(const name_refs<char16_t>&, seq_range);
 
 }  // namespace tallyrun

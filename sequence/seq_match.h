@@ -4,48 +4,46 @@
 #include <cstddef>
 #include <string_view>
 
+#include "support/unit.h"
+
 namespace tallyrun {
 
 // Where in a name the number may lie: it begins at or after `first` (>= 1) and
 // ends at or before `last`; last = 0 means the end of the name. When last is
-// not 0 it is at least first.
+// not 0 it is at least first. Positions count the name's units (bytes on the
+// 8-bit side, UTF-16 units on the wide one).
 struct seq_range {
     int first = 1;
     int last = 0;
 };
 
-// The number field of the run being built: 1-based inclusive positions.
+// The number field of a run: 1-based inclusive positions (0 before any).
 struct number_field {
     size_t field_start = 0;
     size_t field_end = 0;
 };
-
-// The current number field. seq_def sets it when, and only when, it returns 2;
-// seq_next, and the naming of a run, read it.
-extern number_field current_field;
 
 // Results of both tests.
 inline constexpr int seq_stop = 0;       // the candidate cannot continue the run: stop looking
 inline constexpr int seq_skip = 1;       // not this one, but a later name still may
 inline constexpr int seq_successor = 2;  // the candidate's number is exactly one more
 
-// Is candidate the second member of a run that first_name starts? On 2 the
-// number field is fixed. Case is ignored (win_lower of both names).
-int seq_def(std::string_view first_name, std::string_view candidate, seq_range range);
-// Is candidate the successor of member, with the current number field? Never
-// changes the field. Case is ignored.
-int seq_next(std::string_view member, std::string_view candidate);
+// Both tests take names already lower-cased by the Windows rules of their side
+// (support/case_map.h), so that case is ignored.
+//
+// Is b the second member of a run that a starts? On 2 it sets field, and only then.
+template <typename C>
+int seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field);
+// Is b the successor of the member a, with the run's field?
+template <typename C>
+int seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
 
-// The same tests on names the caller has already lower-cased with win_lower.
-int seq_def_lower(std::string_view a, std::string_view b, seq_range range);
-int seq_next_lower(std::string_view a, std::string_view b);
-
-// "0" to "9" only.
-inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
-// True when every byte of s is a digit; true for the empty text.
-bool all_digits(std::string_view s);
+// True when every unit of s is a digit ("0" to "9" only); true for the empty text.
+template <typename C>
+bool all_digits(std::basic_string_view<C> s);
 // A field of digits read as a decimal number in a double (exact up to 15
 // digits, correctly rounded beyond); 0 for the empty field.
-double number_of(std::string_view digits);
+template <typename C>
+double number_of(std::basic_string_view<C> digits);
 
 }  // namespace tallyrun

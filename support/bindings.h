@@ -43,6 +43,21 @@ struct win_find_data {
 };
 static_assert(sizeof(win_find_data) == 320, "WIN32_FIND_DATAA layout");
 
+// WIN32_FIND_DATAW: the same record with names of UTF-16 units (592 bytes).
+struct win_find_data_w {
+    uint32_t attributes;
+    win_filetime creation_time;
+    win_filetime last_access_time;
+    win_filetime last_write_time;
+    uint32_t size_high;
+    uint32_t size_low;
+    uint32_t reserved0;
+    uint32_t reserved1;
+    char16_t name[260];
+    char16_t short_name[14];
+};
+static_assert(sizeof(win_find_data_w) == 592, "WIN32_FIND_DATAW layout");
+
 using dialog_proc = intptr_t(TR_WINAPI*)(win_handle window, uint32_t message, uintptr_t wparam,
                                          intptr_t lparam);
 
@@ -50,9 +65,16 @@ using dialog_proc = intptr_t(TR_WINAPI*)(win_handle window, uint32_t message, ui
 inline const win_handle invalid_handle = reinterpret_cast<win_handle>(intptr_t{-1});
 inline constexpr uint32_t error_file_not_found = 2;
 inline constexpr uint32_t error_path_not_found = 3;
+inline constexpr uint32_t error_too_many_open_files = 4;
 inline constexpr uint32_t error_access_denied = 5;
+inline constexpr uint32_t error_invalid_handle = 6;
 inline constexpr uint32_t error_no_more_files = 18;
 inline constexpr uint32_t error_file_exists = 80;
+inline constexpr uint32_t error_invalid_parameter = 87;
+inline constexpr uint32_t error_insufficient_buffer = 122;
+inline constexpr uint32_t cp_acp = 0;
+inline constexpr uint32_t mb_precomposed = 1;
+inline constexpr uint32_t wc_no_best_fit_chars = 0x400;
 inline constexpr uint32_t generic_read = 0x80000000u;
 inline constexpr uint32_t generic_write = 0x40000000u;
 inline constexpr uint32_t file_share_read = 1;
@@ -68,32 +90,48 @@ struct win_bindings {
     // user32
     int32_t(TR_WINAPI* MessageBoxA)(win_handle owner, const char* text, const char* caption,
                                     uint32_t type);
+    int32_t(TR_WINAPI* MessageBoxW)(win_handle owner, const char16_t* text, const char16_t* caption,
+                                    uint32_t type);
     win_handle(TR_WINAPI* GetActiveWindow)();
     uint32_t(TR_WINAPI* CharLowerBuffA)(char* buffer, uint32_t length);
     uint32_t(TR_WINAPI* CharUpperBuffA)(char* buffer, uint32_t length);
+    uint32_t(TR_WINAPI* CharLowerBuffW)(char16_t* buffer, uint32_t length);
+    uint32_t(TR_WINAPI* CharUpperBuffW)(char16_t* buffer, uint32_t length);
     int16_t(TR_WINAPI* GetKeyState)(int32_t key);
     intptr_t(TR_WINAPI* DialogBoxIndirectParamA)(win_handle instance, const void* dialog_template,
+                                                 win_handle owner, dialog_proc proc,
+                                                 intptr_t init_param);
+    intptr_t(TR_WINAPI* DialogBoxIndirectParamW)(win_handle instance, const void* dialog_template,
                                                  win_handle owner, dialog_proc proc,
                                                  intptr_t init_param);
     int32_t(TR_WINAPI* EndDialog)(win_handle window, intptr_t result);
 
     // kernel32
-    int32_t(TR_WINAPI* lstrlenA)(const char* text);
     int32_t(TR_WINAPI* MultiByteToWideChar)(uint32_t code_page, uint32_t flags, const char* text,
-                                            int32_t length, uint16_t* wide, int32_t wide_length);
+                                            int32_t length, char16_t* wide, int32_t wide_length);
+    int32_t(TR_WINAPI* WideCharToMultiByte)(uint32_t code_page, uint32_t flags, const char16_t* wide,
+                                            int32_t wide_length, char* text, int32_t length,
+                                            const char* default_char, int32_t* used_default);
     win_handle(TR_WINAPI* FindFirstFileA)(const char* pattern, win_find_data* data);
     int32_t(TR_WINAPI* FindNextFileA)(win_handle find, win_find_data* data);
+    win_handle(TR_WINAPI* FindFirstFileW)(const char16_t* pattern, win_find_data_w* data);
+    int32_t(TR_WINAPI* FindNextFileW)(win_handle find, win_find_data_w* data);
     int32_t(TR_WINAPI* FindClose)(win_handle find);
     int32_t(TR_WINAPI* FileTimeToLocalFileTime)(const win_filetime* utc, win_filetime* local);
     int32_t(TR_WINAPI* LocalFileTimeToFileTime)(const win_filetime* local, win_filetime* utc);
     int32_t(TR_WINAPI* FileTimeToDosDateTime)(const win_filetime* time, uint16_t* dos_date,
                                               uint16_t* dos_time);
     uint32_t(TR_WINAPI* GetDriveTypeA)(const char* root);
-    uint32_t(TR_WINAPI* GetModuleFileNameA)(win_handle module, char* buffer, uint32_t size);
+    uint32_t(TR_WINAPI* GetModuleFileNameW)(win_handle module, char16_t* buffer, uint32_t size);
     int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
+    int32_t(TR_WINAPI* CopyFileW)(const char16_t* source, const char16_t* target,
+                                  int32_t fail_if_exists);
     uint32_t(TR_WINAPI* GetLastError)();
     void(TR_WINAPI* SetLastError)(uint32_t error);
     win_handle(TR_WINAPI* CreateFileA)(const char* name, uint32_t access, uint32_t share,
+                                       void* security, uint32_t disposition, uint32_t flags,
+                                       win_handle template_file);
+    win_handle(TR_WINAPI* CreateFileW)(const char16_t* name, uint32_t access, uint32_t share,
                                        void* security, uint32_t disposition, uint32_t flags,
                                        win_handle template_file);
     int32_t(TR_WINAPI* ReadFile)(win_handle file, void* buffer, uint32_t size, uint32_t* done,
@@ -127,6 +165,8 @@ bool bind_windows(function_lookup lookup);
 // programs so that a test can prove they agree with the real functions.
 uint32_t TR_WINAPI cp1252_lower_buff(char* buffer, uint32_t length);
 uint32_t TR_WINAPI cp1252_upper_buff(char* buffer, uint32_t length);
+uint32_t TR_WINAPI utf16_lower_buff(char16_t* buffer, uint32_t length);
+uint32_t TR_WINAPI utf16_upper_buff(char16_t* buffer, uint32_t length);
 
 // Swaps one slot for the life of a scope: `binding_override o(win.CopyFileA, fake);`
 template <typename Fn>

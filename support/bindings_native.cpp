@@ -1,6 +1,7 @@
 // The native build's binding table: stand-ins that behave as Windows does in a Western locale.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "support/bindings.h"
 #include "support/native_time.h"
@@ -11,16 +12,13 @@ namespace {
 uint32_t last_error_value = 0;
 
 int32_t TR_WINAPI message_box(win_handle, const char*, const char*, uint32_t) { return 1; }
+int32_t TR_WINAPI message_box_w(win_handle, const char16_t*, const char16_t*, uint32_t) { return 1; }
 win_handle TR_WINAPI active_window() { return nullptr; }
 int16_t TR_WINAPI key_state(int32_t) { return 0; }
 intptr_t TR_WINAPI dialog_box(win_handle, const void*, win_handle, dialog_proc, intptr_t) {
     return -1;
 }
 int32_t TR_WINAPI end_dialog(win_handle, intptr_t) { return 1; }
-
-int32_t TR_WINAPI string_length(const char* text) {
-    return text ? static_cast<int32_t>(std::strlen(text)) : 0;
-}
 
 // Code page 1252's 0x80-0x9F block; the five holes map to the same code point,
 // as MultiByteToWideChar does.
@@ -30,10 +28,10 @@ const uint16_t cp1252_high[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int32_t TR_WINAPI multi_byte_to_wide(uint32_t, uint32_t, const char* text, int32_t length,
-                                     uint16_t* wide, int32_t wide_length) {
+                                     char16_t* wide, int32_t wide_length) {
     if (length < 0) length = static_cast<int32_t>(std::strlen(text)) + 1;
     if (length == 0 || length > wide_length) {
-        last_error_value = 122;  // ERROR_INSUFFICIENT_BUFFER
+        last_error_value = error_insufficient_buffer;
         return 0;
     }
     for (int32_t i = 0; i < length; ++i) {
@@ -43,11 +41,37 @@ int32_t TR_WINAPI multi_byte_to_wide(uint32_t, uint32_t, const char* text, int32
     return length;
 }
 
-win_handle TR_WINAPI no_find_first(const char*, win_find_data*) {
+// Back to code page 1252; a unit with no byte of its own becomes '?' and is reported.
+int32_t TR_WINAPI wide_to_multi_byte(uint32_t, uint32_t, const char16_t* wide, int32_t wide_length, char* text,
+                                     int32_t length, const char*, int32_t* used_default) {
+    if (wide_length < 0) wide_length = static_cast<int32_t>(std::char_traits<char16_t>::length(wide)) + 1;
+    if (wide_length == 0 || wide_length > length) {
+        last_error_value = error_insufficient_buffer;
+        return 0;
+    }
+    bool defaulted = false;
+    for (int32_t i = 0; i < wide_length; ++i) {
+        char16_t u = wide[i];
+        int byte = u < 0x80 || (u >= 0xA0 && u < 0x100) ? u : -1;
+        for (int k = 0; k < 32 && byte < 0; ++k)
+            if (cp1252_high[k] == u) byte = 0x80 + k;
+        if (byte < 0) {
+            byte = '?';
+            defaulted = true;
+        }
+        text[i] = static_cast<char>(byte);
+    }
+    if (used_default) *used_default = defaulted;
+    return wide_length;
+}
+
+template <typename C, typename Data>
+win_handle TR_WINAPI no_find_first(const C*, Data*) {
     last_error_value = error_path_not_found;
     return invalid_handle;
 }
-int32_t TR_WINAPI no_find_next(win_handle, win_find_data*) {
+template <typename Data>
+int32_t TR_WINAPI no_find_next(win_handle, Data*) {
     last_error_value = error_no_more_files;
     return 0;
 }
@@ -63,7 +87,7 @@ int32_t TR_WINAPI to_utc(const win_filetime* local, win_filetime* utc) {
 }
 int32_t TR_WINAPI to_dos(const win_filetime* time, uint16_t* dos_date, uint16_t* dos_time) {
     if (!file_time_to_dos(*time, dos_date, dos_time)) {
-        last_error_value = 87;  // ERROR_INVALID_PARAMETER
+        last_error_value = error_invalid_parameter;
         return 0;
     }
     return 1;
@@ -74,25 +98,26 @@ uint32_t TR_WINAPI drive_type_of(const char* root) {
     return (root && (root[0] == 'C' || root[0] == 'c') && root[1] == ':') ? 3 : 1;
 }
 
-uint32_t TR_WINAPI module_file_name(win_handle, char* buffer, uint32_t size) {
-    static const char path[] = "C:\\plugins\\tallyrun\\tallyrun.wfx";
-    uint32_t n = sizeof path - 1;
+uint32_t TR_WINAPI module_file_name(win_handle, char16_t* buffer, uint32_t size) {
+    static const char16_t path[] = u"C:\\plugins\\tallyrun\\tallyrun.wfx";
+    uint32_t n = sizeof path / sizeof path[0] - 1;
     if (size == 0) return 0;
     if (n >= size) n = size - 1;
-    std::memcpy(buffer, path, n);
+    std::memcpy(buffer, path, n * sizeof path[0]);
     buffer[n] = 0;
     return n;
 }
 
-int32_t TR_WINAPI no_copy(const char*, const char*, int32_t) {
+template <typename C>
+int32_t TR_WINAPI no_copy(const C*, const C*, int32_t) {
     last_error_value = error_file_not_found;
     return 0;
 }
 uint32_t TR_WINAPI get_last_error() { return last_error_value; }
 void TR_WINAPI set_last_error(uint32_t error) { last_error_value = error; }
 
-win_handle TR_WINAPI no_create(const char*, uint32_t, uint32_t, void*, uint32_t, uint32_t,
-                               win_handle) {
+template <typename C>
+win_handle TR_WINAPI no_create(const C*, uint32_t, uint32_t, void*, uint32_t, uint32_t, win_handle) {
     last_error_value = error_path_not_found;
     return invalid_handle;
 }
@@ -119,26 +144,34 @@ win_bindings win = {};
 
 bool bind_windows() {
     win.MessageBoxA = message_box;
+    win.MessageBoxW = message_box_w;
     win.GetActiveWindow = active_window;
     win.CharLowerBuffA = cp1252_lower_buff;
     win.CharUpperBuffA = cp1252_upper_buff;
+    win.CharLowerBuffW = utf16_lower_buff;
+    win.CharUpperBuffW = utf16_upper_buff;
     win.GetKeyState = key_state;
     win.DialogBoxIndirectParamA = dialog_box;
+    win.DialogBoxIndirectParamW = dialog_box;
     win.EndDialog = end_dialog;
-    win.lstrlenA = string_length;
     win.MultiByteToWideChar = multi_byte_to_wide;
-    win.FindFirstFileA = no_find_first;
-    win.FindNextFileA = no_find_next;
+    win.WideCharToMultiByte = wide_to_multi_byte;
+    win.FindFirstFileA = no_find_first<char, win_find_data>;
+    win.FindNextFileA = no_find_next<win_find_data>;
+    win.FindFirstFileW = no_find_first<char16_t, win_find_data_w>;
+    win.FindNextFileW = no_find_next<win_find_data_w>;
     win.FindClose = no_find_close;
     win.FileTimeToLocalFileTime = to_local;
     win.LocalFileTimeToFileTime = to_utc;
     win.FileTimeToDosDateTime = to_dos;
     win.GetDriveTypeA = drive_type_of;
-    win.GetModuleFileNameA = module_file_name;
-    win.CopyFileA = no_copy;
+    win.GetModuleFileNameW = module_file_name;
+    win.CopyFileA = no_copy<char>;
+    win.CopyFileW = no_copy<char16_t>;
     win.GetLastError = get_last_error;
     win.SetLastError = set_last_error;
-    win.CreateFileA = no_create;
+    win.CreateFileA = no_create<char>;
+    win.CreateFileW = no_create<char16_t>;
     win.ReadFile = no_read;
     win.WriteFile = no_write;
     win.CloseHandle = no_close;

@@ -9,6 +9,8 @@
 namespace tallyrun {
 
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(win_find_data), "find-data layout");
+static_assert(sizeof(WIN32_FIND_DATAW) == sizeof(win_find_data_w), "wide find-data layout");
+static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
 static_assert(sizeof(FILETIME) == sizeof(win_filetime), "FILETIME layout");
 static_assert(sizeof(CPINFO) == sizeof(win_cp_info), "CPINFO layout");
 
@@ -39,30 +41,38 @@ bool bind_windows(function_lookup lookup) {
     };
     const char* user32 = "user32.dll";
     bind(win.MessageBoxA, user32, "MessageBoxA");
+    bind(win.MessageBoxW, user32, "MessageBoxW");
     if (!win.MessageBoxA) return missing("MessageBoxA");
     bind(win.GetActiveWindow, user32, "GetActiveWindow");
     if (!win.GetActiveWindow) return missing("GetActiveWindow");
     bind(win.CharLowerBuffA, user32, "CharLowerBuffA");
     bind(win.CharUpperBuffA, user32, "CharUpperBuffA");
+    bind(win.CharLowerBuffW, user32, "CharLowerBuffW");
+    bind(win.CharUpperBuffW, user32, "CharUpperBuffW");
     bind(win.GetKeyState, user32, "GetKeyState");
     bind(win.DialogBoxIndirectParamA, user32, "DialogBoxIndirectParamA");
+    bind(win.DialogBoxIndirectParamW, user32, "DialogBoxIndirectParamW");
     bind(win.EndDialog, user32, "EndDialog");
 
     const char* kernel32 = "kernel32.dll";
-    bind(win.lstrlenA, kernel32, "lstrlenA");
     bind(win.MultiByteToWideChar, kernel32, "MultiByteToWideChar");
+    bind(win.WideCharToMultiByte, kernel32, "WideCharToMultiByte");
     bind(win.FindFirstFileA, kernel32, "FindFirstFileA");
     bind(win.FindNextFileA, kernel32, "FindNextFileA");
+    bind(win.FindFirstFileW, kernel32, "FindFirstFileW");
+    bind(win.FindNextFileW, kernel32, "FindNextFileW");
     bind(win.FindClose, kernel32, "FindClose");
     bind(win.FileTimeToLocalFileTime, kernel32, "FileTimeToLocalFileTime");
     bind(win.LocalFileTimeToFileTime, kernel32, "LocalFileTimeToFileTime");
     bind(win.FileTimeToDosDateTime, kernel32, "FileTimeToDosDateTime");
     bind(win.GetDriveTypeA, kernel32, "GetDriveTypeA");
-    bind(win.GetModuleFileNameA, kernel32, "GetModuleFileNameA");
+    bind(win.GetModuleFileNameW, kernel32, "GetModuleFileNameW");
     bind(win.CopyFileA, kernel32, "CopyFileA");
+    bind(win.CopyFileW, kernel32, "CopyFileW");
     bind(win.GetLastError, kernel32, "GetLastError");
     bind(win.SetLastError, kernel32, "SetLastError");
     bind(win.CreateFileA, kernel32, "CreateFileA");
+    bind(win.CreateFileW, kernel32, "CreateFileW");
     bind(win.ReadFile, kernel32, "ReadFile");
     bind(win.WriteFile, kernel32, "WriteFile");
     bind(win.CloseHandle, kernel32, "CloseHandle");

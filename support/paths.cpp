@@ -1,7 +1,7 @@
 // Path splitting, strings in host memory, the module's own identity, drives, keys and number halves.
 #include "support/paths.h"
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace tallyrun {
@@ -9,46 +9,81 @@ namespace {
 win_handle module_handle = nullptr;
 }
 
-size_t last_separator(std::string_view path, char separator) {
+template <typename C>
+size_t last_separator(std::basic_string_view<C> path, C separator) {
     size_t p = path.rfind(separator);
-    if (p != std::string_view::npos) return p + 1;
-    p = path.find(':');
-    return p == std::string_view::npos ? 0 : p + 1;
+    if (p != path.npos) return p + 1;
+    p = path.find(C(':'));
+    return p == path.npos ? 0 : p + 1;
 }
 
-std::string file_path(std::string_view path, char separator) {
+template <typename C>
+std::basic_string<C> file_path(std::basic_string_view<C> path, C separator) {
     size_t p = last_separator(path, separator);
-    if (p == path.size()) return std::string(path);
-    if (path[p] != '.') return std::string(path.substr(0, p));
-    std::string folder(path);
+    if (p == path.size()) return std::basic_string<C>(path);
+    if (path[p] != C('.')) return std::basic_string<C>(path.substr(0, p));
+    std::basic_string<C> folder(path);
     folder += separator;
     return folder;
 }
 
-std::string file_name(std::string_view path, char separator) {
-    size_t p = last_separator(path, separator);
-    if (p < path.size() && path[p] != '.') return std::string(path.substr(p));
-    return std::string();
+template <typename C>
+split_path<C>::split_path(std::basic_string_view<C> path, C separator) {
+    const size_t cut = path.rfind(separator);
+    if (cut == path.npos) {
+        name = path;
+    } else {
+        folder = path.substr(0, cut + 1);
+        name = path.substr(cut + 1);
+    }
 }
 
-std::string peek_string(const char* address) { return address ? std::string(address) : std::string(); }
+template <typename C>
+std::basic_string<C> peek_string(const C* address) {
+    return address ? std::basic_string<C>(address) : std::basic_string<C>();
+}
 
-void poke_string(char* address, std::string_view text, size_t size) {
+template <typename C>
+void poke_string(C* address, std::basic_string_view<C> text, size_t size) {
     if (!address || size < 1) return;
-    size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    std::memcpy(address, text.data(), n);
-    address[n] = 0;
+    const size_t n = std::min(text.size(), size - 1);
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), address);
+    address[n] = C(0);
+}
+
+template <typename C>
+std::basic_string<C> system_path(std::basic_string_view<C> path) {
+    std::basic_string<C> out(path);
+    if constexpr (sizeof(C) == 2) {
+        constexpr size_t max_path = 260;
+        auto starts = [&](const char* prefix) {
+            for (size_t i = 0; prefix[i]; ++i)
+                if (i >= path.size() || path[i] != C(prefix[i])) return false;
+            return true;
+        };
+        if (path.size() >= max_path && !starts("\\\\?\\")) {
+            if (starts("\\\\"))
+                out = std::basic_string<C>(u"\\\\?\\UNC\\") + std::basic_string<C>(path.substr(2));
+            else
+                out = std::basic_string<C>(u"\\\\?\\") + out;
+        }
+    }
+    return out;
 }
 
 win_handle dll_instance() { return module_handle; }
 void set_dll_instance(win_handle instance) { module_handle = instance; }
 
-std::string module_filename() {
-    if (!win.GetModuleFileNameA) return std::string();
-    std::vector<char> buffer(260);
-    uint32_t n = win.GetModuleFileNameA(dll_instance(), buffer.data(), 260);
-    if (n > 260) n = 260;
-    return std::string(buffer.data(), n);
+std::u16string module_filename() {
+    if (!win.GetModuleFileNameW) return std::u16string();
+    // A module path may exceed MAX_PATH; Windows says so by filling the buffer.
+    for (uint32_t size = 260; size <= 32768; size *= 2) {
+        std::vector<char16_t> buffer(size);
+        uint32_t n = win.GetModuleFileNameW(dll_instance(), buffer.data(), size);
+        if (n == 0) return std::u16string();
+        if (n < size) return std::u16string(buffer.data(), n);
+    }
+    return std::u16string();
 }
 
 uint32_t drive_type(std::string_view root) {
@@ -62,5 +97,15 @@ int ctrl_down() {
     uint16_t state = static_cast<uint16_t>(win.GetKeyState(0x11));
     return (state & 0x8000u) ? 1 : 0;
 }
+
+#define TALLYRUN_PATHS(C)                                                                \
+    template size_t last_separator<C>(std::basic_string_view<C>, C);                     \
+    template std::basic_string<C> file_path<C>(std::basic_string_view<C>, C);            \
+    template struct split_path<C>;                                                       \
+    template std::basic_string<C> peek_string<C>(const C*);                              \
+    template void poke_string<C>(C*, std::basic_string_view<C>, size_t);                 \
+    template std::basic_string<C> system_path<C>(std::basic_string_view<C>);
+TALLYRUN_PATHS(char)
+TALLYRUN_PATHS(char16_t)
 
 }  // namespace tallyrun

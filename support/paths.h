@@ -9,24 +9,44 @@
 
 namespace tallyrun {
 
+// The path separator of the file system the plugin mirrors.
+inline constexpr char path_separator = '\\';
+
 // Position (1-based) of the last separator in path; else of the first ':'; else 0.
-size_t last_separator(std::string_view path, char separator);
+template <typename C>
+size_t last_separator(std::basic_string_view<C> path, C separator);
 // The folder part, normally ending in the separator ("C:\dir\" of "C:\dir\f.txt").
 // A last component starting with '.' is taken as a folder: the separator is appended.
-std::string file_path(std::string_view path, char separator);
-// The name part; empty when the path ends in a separator or the name starts with '.'.
-std::string file_name(std::string_view path, char separator);
+template <typename C>
+std::basic_string<C> file_path(std::basic_string_view<C> path, C separator);
 
-// The bytes at address before the first NUL (no upper limit: the host promises a NUL).
-std::string peek_string(const char* address);
-// Writes at most size - 1 bytes of text and a NUL at address; size must be >= 1.
-void poke_string(char* address, std::string_view text, size_t size);
+// A full path cut at its last separator into the folder (with the separator)
+// and the name; a name starting with a dot stays a name. Without a separator
+// the folder is empty.
+template <typename C>
+struct split_path {
+    std::basic_string<C> folder, name;
+    split_path(std::basic_string_view<C> path, C separator);
+};
+
+// The units at address before the first zero unit (no upper limit: the host promises one).
+template <typename C>
+std::basic_string<C> peek_string(const C* address);
+// Writes at most size - 1 units of text and a zero unit at address; size must be >= 1.
+template <typename C>
+void poke_string(C* address, std::basic_string_view<C> text, size_t size);
+
+// The path as Windows takes it: a wide path of MAX_PATH units or more gets the
+// \\?\ prefix (\\?\UNC\ for \\server\share), which lifts the limit.
+template <typename C>
+std::basic_string<C> system_path(std::basic_string_view<C> path);
 
 // The module handle the DLL entry point received (null before it ran).
 win_handle dll_instance();
 void set_dll_instance(win_handle instance);
-// Full path of the DLL file; empty when GetModuleFileNameA fails or is missing.
-std::string module_filename();
+// Full path of the DLL file (GetModuleFileNameW, so that any folder name
+// survives); empty when it fails or is missing.
+std::u16string module_filename();
 // GetDriveTypeA of the root, a backslash appended when missing; 1 (no root) when unbound.
 uint32_t drive_type(std::string_view root);
 // 1 while a Ctrl key is held (GetKeyState of VK_CONTROL, bit 15), else 0.

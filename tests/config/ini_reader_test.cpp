@@ -118,11 +118,11 @@ TEST(ini_reader, nul_and_high_bytes_are_ordinary_bytes) {
 TEST(ini_reader, file_through_the_bindings) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "; c\r\n[Options]\r\nRange = 2-12\r\n");
-    EXPECT_EQ(shape(read_ini_file(ini_path)), "[]{=; c}[Options]{Range=2-12}");
-    EXPECT_EQ(read_ini_file("C:\\cfg\\missing.ini").code, -1);
-    EXPECT_FALSE(read_ini_file("C:\\cfg\\missing.ini").ok);
+    EXPECT_EQ(shape(read_ini_file(utf16(ini_path))), "[]{=; c}[Options]{Range=2-12}");
+    EXPECT_EQ(read_ini_file(u"C:\\cfg\\missing.ini").code, -1);
+    EXPECT_FALSE(read_ini_file(u"C:\\cfg\\missing.ini").ok);
     fs.add_folder("C:\\cfg\\folder.ini");
-    EXPECT_EQ(read_ini_file("C:\\cfg\\folder.ini").code, -1);
+    EXPECT_EQ(read_ini_file(u"C:\\cfg\\folder.ini").code, -1);
 }
 
 TEST(ini_reader, file_and_text_agree_across_chunk_boundaries) {
@@ -134,7 +134,7 @@ TEST(ini_reader, file_and_text_agree_across_chunk_boundaries) {
     text += "last=no line feed";
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, text);
-    ini_result from_file = read_ini_file(ini_path);
+    ini_result from_file = read_ini_file(utf16(ini_path));
     ini_result from_text = parse_ini_text(text);
     ASSERT_TRUE(from_file.ok);
     EXPECT_EQ(shape(from_file), shape(from_text));
@@ -147,7 +147,7 @@ TEST(ini_reader, file_stops_at_the_first_error) {
     text += "K5=again\n[]\n";
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, text);
-    EXPECT_EQ(read_ini_file(ini_path).code, -20002);
+    EXPECT_EQ(read_ini_file(utf16(ini_path)).code, -20002);
 }
 
 int32_t TR_WINAPI failing_read(win_handle, void*, uint32_t, uint32_t* done, void*) {
@@ -159,7 +159,7 @@ TEST(ini_reader, read_failure_counts_as_unopenable) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "[Options]\n");
     binding_override o(win.ReadFile, failing_read);
-    EXPECT_EQ(read_ini_file(ini_path).code, -1);
+    EXPECT_EQ(read_ini_file(utf16(ini_path)).code, -1);
 }
 
 TEST(ini_reader, huge_inputs) {
@@ -207,7 +207,7 @@ TEST(ini_reader, random_bytes_never_break_the_invariants) {
 }
 
 #ifdef _WIN32
-// A real file through the real CreateFileA/ReadFile, across several read chunks.
+// A real file through the real CreateFileW/ReadFile, across several read chunks.
 TEST(ini_reader, real_file_on_disk) {
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "tallyrun_ini_test";
     std::filesystem::create_directories(folder);
@@ -219,12 +219,12 @@ TEST(ini_reader, real_file_on_disk) {
         std::ofstream out(path, std::ios::binary);
         out << text;
     }
-    ini_result r = read_ini_file(path);
+    ini_result r = read_ini_file((folder / "tallyrun.ini").u16string());
     ASSERT_TRUE(r.ok) << "code " << r.code << " for " << path;
     EXPECT_EQ(shape(r), shape(parse_ini_text(text)));
     EXPECT_EQ(r.table[1].entries.back().value, "%s..%s");
-    EXPECT_EQ(read_ini_file((folder / "missing.ini").string()).code, -1);
-    EXPECT_EQ(read_ini_file(folder.string()).code, -1) << "a folder cannot be read";
+    EXPECT_EQ(read_ini_file((folder / "missing.ini").u16string()).code, -1);
+    EXPECT_EQ(read_ini_file(folder.u16string()).code, -1) << "a folder cannot be read";
     std::filesystem::remove_all(folder);
 }
 #endif

@@ -11,6 +11,7 @@
 #endif
 
 #include "fakes/fake_fs.h"
+#include "support/paths.h"
 
 namespace tallyrun {
 namespace {
@@ -28,40 +29,52 @@ struct message_box {
 std::vector<message_box> boxes;
 std::vector<std::string> opened;
 win_handle active_window = reinterpret_cast<win_handle>(intptr_t{0x5150});
-decltype(win.CreateFileA) real_create = nullptr;
+std::vector<std::u16string> wide_boxes;
+decltype(win.CreateFileW) real_create = nullptr;
 
 int32_t TR_WINAPI fake_message_box(win_handle owner, const char* text, const char* caption,
                                    uint32_t type) {
     boxes.push_back({owner, text, caption, type});
     return 1;
 }
+int32_t TR_WINAPI fake_message_box_w(win_handle, const char16_t* text, const char16_t*, uint32_t) {
+    wide_boxes.push_back(text);
+    return 1;
+}
 win_handle TR_WINAPI fake_active_window() { return active_window; }
-uint32_t TR_WINAPI fake_module_name(win_handle, char* buffer, uint32_t size) {
-    const std::string name = "C:\\plugins\\tallyrun\\tallyrun.wfx";
+uint32_t TR_WINAPI fake_module_name(win_handle, char16_t* buffer, uint32_t size) {
+    const std::u16string name = u"C:\\plugins\\tallyrun\\tallyrun.wfx";
     if (size < name.size() + 1) return 0;
     name.copy(buffer, name.size());
     buffer[name.size()] = 0;
     return static_cast<uint32_t>(name.size());
 }
-win_handle TR_WINAPI recording_create(const char* name, uint32_t access, uint32_t share,
+win_handle TR_WINAPI recording_create(const char16_t* name, uint32_t access, uint32_t share,
                                       void* security, uint32_t disposition, uint32_t flags,
                                       win_handle template_file) {
-    opened.push_back(name);
+    opened.push_back(utf8(name));
     return real_create(name, access, share, security, disposition, flags, template_file);
+}
+
+// The INI folder, then the module's own folder, as a listing looks for tallyrun.ini.
+ini_place place(const std::string& folder) {
+    return ini_place{{utf16(folder), file_path<char16_t>(module_filename(), u'\\')}, u"tallyrun.ini"};
 }
 
 // A disk with the given INI files, message boxes and opened paths recorded.
 struct config_world {
     fake_fs fs;
     binding_override<decltype(win.MessageBoxA)> box{win.MessageBoxA, fake_message_box};
+    binding_override<decltype(win.MessageBoxW)> wide_box{win.MessageBoxW, fake_message_box_w};
     binding_override<decltype(win.GetActiveWindow)> active{win.GetActiveWindow, fake_active_window};
-    binding_override<decltype(win.GetModuleFileNameA)> module{win.GetModuleFileNameA,
+    binding_override<decltype(win.GetModuleFileNameW)> module{win.GetModuleFileNameW,
                                                               fake_module_name};
     config_world() {
         boxes.clear();
+        wide_boxes.clear();
         opened.clear();
-        real_create = win.CreateFileA;
-        win.CreateFileA = recording_create;  // fs puts the earlier table back when it goes
+        real_create = win.CreateFileW;
+        win.CreateFileW = recording_create;  // fs puts the earlier table back when it goes
     }
     std::vector<std::string> texts() const {
         std::vector<std::string> t;
@@ -81,7 +94,7 @@ outcome read_text(const std::string& content) {
     config_world world;
     world.fs.add_file(ini_file, ~0ull, {}, 32, content);
     outcome o;
-    o.options = read_ini(ini_folder, "tallyrun.ini");
+    o.options = read_ini(place(ini_folder));
     o.texts = world.texts();
     return o;
 }
@@ -114,7 +127,7 @@ TEST(read_ini, valid_file_and_header_only) {
 TEST(read_ini, message_box_owner_caption_and_type) {
     config_world world;
     world.fs.add_file(ini_file, ~0ull, {}, 32, "");
-    read_ini(ini_folder, "tallyrun.ini");
+    read_ini(place(ini_folder));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, active_window);
     EXPECT_EQ(boxes[0].caption, "Tallyrun");
@@ -125,33 +138,33 @@ TEST(read_ini, message_box_owner_caption_and_type) {
 TEST(read_ini, search_folders) {
     {
         config_world world;
-        expect_defaults(read_ini(ini_folder, "tallyrun.ini"));
+        expect_defaults(read_ini(place(ini_folder)));
         EXPECT_EQ(world.texts(), texts{}) << "no file anywhere: no message";
         EXPECT_EQ(opened, (texts{ini_file, module_file}));
     }
     {
         config_world world;
         world.fs.add_file(module_file, ~0ull, {}, 32, "[Options]\nrange=3-3\nfoo\n[]\n");
-        expect_defaults(read_ini(ini_folder, "tallyrun.ini"));
+        expect_defaults(read_ini(place(ini_folder)));
         EXPECT_EQ(world.texts(), texts{prefix(module_file) + "Broken section header on line 4."});
     }
     {
         config_world world;
         world.fs.add_file(module_file, ~0ull, {}, 32, "[Options]\nrange=3-3\n");
-        EXPECT_EQ(read_ini(ini_folder, "tallyrun.ini").first, 3) << "found beside the module";
+        EXPECT_EQ(read_ini(place(ini_folder)).first, 3) << "found beside the module";
     }
     {
         config_world world;
         world.fs.add_file(ini_file, ~0ull, {}, 32, "[Options]\nrange=0-1\n");
         world.fs.add_file(module_file, ~0ull, {}, 32, "[Options]\nrange=3-3\n");
-        expect_defaults(read_ini(ini_folder, "tallyrun.ini"));
+        expect_defaults(read_ini(place(ini_folder)));
         EXPECT_EQ(world.texts(),
                   texts{prefix(ini_file) + "Section 'Options' : Key 'range' cannot take value '0-1'."});
         EXPECT_EQ(opened, texts{ini_file}) << "the file beside the module is not read";
     }
     {
         config_world world;
-        read_ini("", "tallyrun.ini");
+        read_ini(place(""));
         ASSERT_FALSE(opened.empty());
         EXPECT_EQ(opened[0], "tallyrun.ini") << "an empty INI folder means the current folder";
     }
@@ -210,7 +223,7 @@ TEST(read_ini, two_messages_in_order_and_percent_copied_unchanged) {
     const std::string folder = "C:\\100%s %d%%\\";
     world.fs.add_file(folder + "tallyrun.ini", ~0ull, {}, 32,
                       "[Options]\nseqpattern=%s%d%s\nrange=%s-%d\n");
-    expect_defaults(read_ini(folder, "tallyrun.ini"));
+    expect_defaults(read_ini(place(folder)));
     const std::string path = folder + "tallyrun.ini";
     EXPECT_EQ(world.texts(),
               (texts{prefix(path) + "Section 'Options' : Key 'seqpattern' cannot take value '%s%d%s'.",
@@ -261,7 +274,7 @@ TEST(read_ini, real_folder_on_disk) {
     }
     boxes.clear();
     binding_override<decltype(win.MessageBoxA)> box{win.MessageBoxA, fake_message_box};
-    sequence_options o = read_ini(folder_text, "tallyrun.ini");
+    sequence_options o = read_ini(place(folder_text));
     EXPECT_EQ(o.seqpattern, "%s_%s");
     EXPECT_EQ(o.first, 1);
     ASSERT_EQ(boxes.size(), 1u);
@@ -334,8 +347,19 @@ TEST(messages, formats) {
     EXPECT_EQ(error_format(err_bad_value), "Section '%s' : Key '%s' cannot take value '%s'.");
     EXPECT_EQ(error_format(0), "");
     EXPECT_EQ(error_format(9), "");
-    EXPECT_EQ(compose_error(err_broken_header, "C:\\cfg\\tallyrun.ini", {"3"}),
-              "Error in file 'C:\\cfg\\tallyrun.ini' :\nBroken section header on line 3.");
+    EXPECT_EQ(compose_error(err_broken_header, u"C:\\cfg\\tallyrun.ini", {"3"}),
+              u"Error in file 'C:\\cfg\\tallyrun.ini' :\nBroken section header on line 3.");
+}
+
+TEST(read_ini, a_path_beyond_the_code_page_is_shown_whole) {
+    config_world world;
+    const std::u16string folder = u"C:\\\u043d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0438\\";
+    world.fs.add_file(folder + u"tallyrun.ini", ~0ull, {}, 32, "[Options]\nrange=x\n");
+    expect_defaults(read_ini(ini_place{{folder}, u"tallyrun.ini"}));
+    EXPECT_TRUE(boxes.empty()) << "the 8-bit box would show question marks";
+    ASSERT_EQ(wide_boxes.size(), 1u);
+    EXPECT_EQ(utf8(wide_boxes[0]), utf8(u"Error in file '" + folder + u"tallyrun.ini' :\n") +
+                                       "Section 'Options' : Key 'range' cannot take value 'x'.");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "dialog/confirm.h"
 #include "dialog/templates.h"
 #include "fakes/fake_fs.h"
+#include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 
@@ -125,13 +126,23 @@ std::string message_of(const parsed_dialog& d) {
     return d.controls.size() == 7 ? d.controls[6].text : "<" + std::to_string(d.controls.size()) + " controls>";
 }
 
+using real_entry = member<char>;
+
+// A member as a listing keeps it; its name lives as long as the test program.
 real_entry entry(const std::string& name, uint64_t size, date_time t) {
-    return real_entry{name, t, true, 32, size};
+    static std::deque<std::string> names;
+    names.push_back(name);
+    listed_file f{};
+    f.attributes = 32;
+    f.time = step_of(t);
+    f.size_low = static_cast<uint32_t>(size);
+    f.size_high = static_cast<uint32_t>(size >> 32);
+    return real_entry{names.back(), f};
 }
 
 std::vector<std::string> names(const std::vector<real_entry>& list) {
     std::vector<std::string> out;
-    for (const real_entry& e : list) out.push_back(e.name);
+    for (const real_entry& e : list) out.emplace_back(e.name);
     return out;
 }
 
@@ -168,7 +179,7 @@ struct confirm_files_test : testing::Test {
     bool run(int mode, std::initializer_list<intptr_t> script) {
         answers.assign(script);
         keep = {entry("stale", 1, source_time)};  // must be replaced, never appended to
-        return confirm_files(sources, "D:\\out\\", mode, keep);
+        return confirm_files<char>(sources, "D:\\out\\", mode, keep);
     }
     void add_targets(std::initializer_list<int> which, win_filetime t) {
         for (int i : which)
@@ -225,8 +236,8 @@ TEST(confirm_dialog, template_has_the_caption_font_and_six_buttons) {
 }
 
 TEST(overwrite_message, has_both_names_full_sizes_and_padded_dates) {
-    real_entry target{"img_0001.jpg", {2023, 1, 2, 3, 4, 6}, true, 32, 5000000000ull};
-    real_entry source{"IMG_0001.JPG", {2024, 11, 30, 23, 59, 58}, true, 32, 18446744073709551615ull};
+    real_entry target = entry("img_0001.jpg", 5000000000ull, {2023, 1, 2, 3, 4, 6});
+    real_entry source = entry("IMG_0001.JPG", 18446744073709551615ull, {2024, 11, 30, 23, 59, 58});
     EXPECT_EQ(overwrite_message(source, target),
               "Overwrite: img_0001.jpg\n"
               "          5000000000 Byte, 02.01.2023 03:04:06\n"
@@ -236,8 +247,8 @@ TEST(overwrite_message, has_both_names_full_sizes_and_padded_dates) {
 }
 
 TEST(overwrite_message, names_are_taken_as_they_are) {
-    real_entry target{"100%s %d.txt", {1980, 1, 1, 0, 0, 0}, true, 32, 0};
-    real_entry source{"100%s %d.txt", {1980, 1, 1, 0, 0, 0}, true, 32, 1};
+    real_entry target = entry("100%s %d.txt", 0, {1980, 1, 1, 0, 0, 0});
+    real_entry source = entry("100%s %d.txt", 1, {1980, 1, 1, 0, 0, 0});
     EXPECT_EQ(overwrite_message(source, target),
               "Overwrite: 100%s %d.txt\n          0 Byte, 01.01.1980 00:00:00\n\n"
               "With file: 100%s %d.txt ?\n          1 Byte, 01.01.1980 00:00:00");
@@ -261,7 +272,7 @@ TEST_F(confirm_files_test, absent_targets_are_kept_without_a_prompt) {
 
 TEST_F(confirm_files_test, a_missing_target_folder_means_absent_targets) {
     keep.clear();
-    EXPECT_TRUE(confirm_files(sources, "E:\\nowhere\\", 1, keep));
+    EXPECT_TRUE(confirm_files<char>(sources, "E:\\nowhere\\", 1, keep));
     EXPECT_EQ(names(keep), names(sources));
     EXPECT_TRUE(prompts.empty());
 }
@@ -374,7 +385,7 @@ TEST_F(confirm_files_test, the_native_stand_in_dialog_cancels) {
                                                                  dialog_box.saved_);
     add_targets({1}, older);
     keep.clear();
-    EXPECT_FALSE(confirm_files(sources, "D:\\out\\", 1, keep));
+    EXPECT_FALSE(confirm_files<char>(sources, "D:\\out\\", 1, keep));
 }
 #endif
 
@@ -464,7 +475,7 @@ TEST_F(confirm_files_test, long_target_paths_are_still_asked_about) {
     answers.assign({5});  // skip
     keep.clear();
     ASSERT_GT((folder + "IMG_0001.JPG").size(), 255u);
-    EXPECT_TRUE(confirm_files({sources[0]}, folder, 1, keep));
+    EXPECT_TRUE(confirm_files<char>({sources[0]}, folder, 1, keep));
     EXPECT_EQ(prompts.size(), 1u) << "the existing long-path target was not asked about";
     EXPECT_TRUE(keep.empty()) << "skipped, yet kept " << keep.size();
 }

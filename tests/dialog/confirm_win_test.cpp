@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialog/confirm.h"
+#include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 
@@ -133,9 +134,12 @@ void write_file(const std::string& path, const std::string& content) {
 
 using strings = std::vector<std::string>;
 
+using real_entry = member<char>;
+
 struct confirm_win : testing::Test {
     std::string folder;
     std::vector<real_entry> sources;
+    std::vector<std::string> source_names;
 
     // Sources from 2024-05-17 12:00:00 (local time); in the target folder
     // IMG_0001.JPG is older than its source, img_0002.jpg (spelt in lower
@@ -150,9 +154,14 @@ struct confirm_win : testing::Test {
         set_time(folder + "IMG_0001.JPG", 2023, 1, 2, 3, 4, 6);
         write_file(folder + "img_0002.jpg", "newer");
         set_time(folder + "img_0002.jpg", 2024, 5, 17, 12, 0, 2);
-        for (int i = 1; i <= 3; ++i)
-            sources.push_back(real_entry{"IMG_000" + std::to_string(i) + ".JPG",
-                                         {2024, 5, 17, 12, 0, 0}, true, 32, 100u * i});
+        source_names = {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"};
+        for (int i = 1; i <= 3; ++i) {
+            listed_file f{};
+            f.attributes = 32;
+            f.time = step_of({2024, 5, 17, 12, 0, 0});
+            f.size_low = 100u * i;
+            sources.push_back(real_entry{source_names[i - 1], f});
+        }
     }
     void TearDown() override {
         DeleteFileA((folder + "IMG_0001.JPG").c_str());
@@ -166,12 +175,12 @@ struct confirm_win : testing::Test {
         answering a{GetCurrentThreadId(), std::move(script), &seen};
         HANDLE t = CreateThread(nullptr, 0, answer_thread, &a, 0, nullptr);
         std::vector<real_entry> keep;
-        bool ok = confirm_files(sources, folder, 1, keep);
+        bool ok = confirm_files<char>(sources, folder, 1, keep);
         WaitForSingleObject(t, INFINITE);
         CloseHandle(t);
         if (!ok) return {"cancelled"};
         strings names;
-        for (const real_entry& e : keep) names.push_back(e.name);
+        for (const real_entry& e : keep) names.emplace_back(e.name);
         return names;
     }
 };

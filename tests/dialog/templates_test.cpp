@@ -186,14 +186,14 @@ struct conversion_call {
 std::vector<conversion_call> conversions;
 
 int32_t TR_WINAPI recording_conversion(uint32_t code_page, uint32_t flags, const char* text,
-                                       int32_t length, uint16_t* wide, int32_t capacity) {
+                                       int32_t length, char16_t* wide, int32_t capacity) {
     conversions.push_back({code_page, flags, std::string(text, static_cast<size_t>(length)),
                            text[length] == '\0', length, capacity});
-    for (int32_t i = 0; i < length; ++i) wide[i] = static_cast<uint16_t>(0x0400 + i);
+    for (int32_t i = 0; i < length; ++i) wide[i] = static_cast<char16_t>(0x0400 + i);
     return length;
 }
 
-int32_t TR_WINAPI failing_conversion(uint32_t, uint32_t, const char*, int32_t, uint16_t*, int32_t) {
+int32_t TR_WINAPI failing_conversion(uint32_t, uint32_t, const char*, int32_t, char16_t*, int32_t) {
     return 0;
 }
 }  // namespace
@@ -286,9 +286,10 @@ TEST(open_dialog, hands_an_aligned_copy_to_windows_and_returns_its_answer) {
     win_handle owner = reinterpret_cast<win_handle>(uintptr_t{0x1230});
 
     dialog_answer = 42;
-    EXPECT_EQ(open_dialog(id, owner, some_proc), 42);
+    EXPECT_EQ(open_template(registered_template(id), owner, some_proc), 42);
     dialog_answer = -1;
-    EXPECT_EQ(open_dialog(id, invalid_handle, some_proc), -1) << "Windows' failure comes back unchanged";
+    EXPECT_EQ(open_template(registered_template(id), invalid_handle, some_proc), -1)
+        << "Windows' failure comes back unchanged";
 
     ASSERT_EQ(shown.size(), 2u);
     for (const shown_call& c : shown) {
@@ -304,19 +305,26 @@ TEST(open_dialog, hands_an_aligned_copy_to_windows_and_returns_its_answer) {
     EXPECT_EQ(registered_template(id), before) << "showing does not change the template";
 }
 
-TEST(open_dialog, unregistered_identifier_answers_minus_one_without_windows) {
-    binding_override d(win.DialogBoxIndirectParamA, recording_dialog_box);
+TEST(open_dialog, the_wide_side_shows_the_same_template_through_the_wide_function) {
+    int id = dialog("T", 0, 0, 10, 10, 0, 0, no_font);
+    append_control(dialog_templates[static_cast<size_t>(id) - 1], "Static", u"\u0416\u0436", -1, 0, 0, 1, 1, 0, 0);
+    binding_override a(win.DialogBoxIndirectParamA, static_cast<decltype(win.DialogBoxIndirectParamA)>(nullptr));
+    binding_override w(win.DialogBoxIndirectParamW, recording_dialog_box);
     shown.clear();
-    dialog_answer = 5;
-    EXPECT_EQ(open_dialog(0, nullptr, some_proc), -1);
-    EXPECT_EQ(open_dialog(static_cast<int>(dialog_templates.size()) + 1, nullptr, some_proc), -1);
-    EXPECT_TRUE(shown.empty()) << shown.size() << " dialogs were shown";
+    expected_length = registered_template(id).size();
+    dialog_answer = 7;
+    EXPECT_EQ(open_template(registered_template(id), nullptr, some_proc, true), 7);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_BYTES(shown[0].bytes, registered_template(id));
+    EXPECT_EQ(open_template(registered_template(id), nullptr, some_proc), -1) << "no 8-bit function: no dialog";
+    EXPECT_NE(registered_template(id).find(std::string("\x16\x04\x36\x04\0\0", 6)), std::string::npos)
+        << "a UTF-16 text goes in unchanged";
 }
 
 #ifndef _WIN32
 TEST(open_dialog, native_stand_in_cannot_show_a_dialog) {
     int id = dialog("", 0, 0, 0, 0, 0, 0, no_font);
-    EXPECT_EQ(open_dialog(id, nullptr, some_proc), -1);
+    EXPECT_EQ(open_template(registered_template(id), nullptr, some_proc), -1);
 }
 #endif
 

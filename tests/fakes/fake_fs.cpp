@@ -1,10 +1,11 @@
-// An in-memory disk behind the binding table, so engine and retrieval tests run natively.
+// An in-memory disk behind the binding table, so engine and retrieval tests run natively on both sides.
 #include "fakes/fake_fs.h"
 
 #include <cstring>
 #include <memory>
 
 #include "support/native_time.h"
+#include "support/wide.h"
 
 namespace tallyrun {
 namespace {
@@ -12,13 +13,29 @@ namespace {
 fake_fs* active = nullptr;
 uint32_t fake_error = 0;
 
+// The 8-bit side's code page, through the native stand-ins of Windows' conversions.
+std::string from_ansi(const std::string& s) {
+    std::u16string wide(s.size(), u'\0');
+    if (!s.empty()) win.MultiByteToWideChar(0, 0, s.data(), static_cast<int32_t>(s.size()), wide.data(), static_cast<int32_t>(wide.size()));
+    return utf8(wide);
+}
+std::string to_ansi_text(const std::string& s) {
+    std::u16string wide = utf16(s);
+    std::string out(wide.size(), '\0');
+    int32_t used = 0;
+    if (!wide.empty())
+        win.WideCharToMultiByte(0, 0, wide.data(), static_cast<int32_t>(wide.size()), out.data(), static_cast<int32_t>(out.size()), nullptr, &used);
+    return out;
+}
+
 std::string lowered(const std::string& s) {
-    std::string r(s);
-    cp1252_lower_buff(r.data(), static_cast<uint32_t>(r.size()));
-    return r;
+    std::u16string w = utf16(s);
+    utf16_lower_buff(w.data(), static_cast<uint32_t>(w.size()));
+    return utf8(w);
 }
 
 std::string strip_slash(std::string p) {
+    if (p.rfind("\\\\?\\", 0) == 0) p.erase(0, 4);
     while (p.size() > 2 && p.back() == '\\') p.pop_back();
     if (p.size() == 3 && p[1] == ':' && p[2] == '\\') p.pop_back();
     return p;
@@ -37,7 +54,7 @@ void split(const std::string& path, std::string& folder, std::string& name) {
 }
 
 struct search {
-    std::vector<win_find_data> rows;
+    std::vector<fake_file> rows;
     size_t next = 0;
     int calls = 0;
 };
@@ -52,21 +69,27 @@ std::map<intptr_t, std::unique_ptr<search>> searches_open;
 std::map<intptr_t, open_file> files_open;
 intptr_t next_handle = 0x1000;
 
-win_find_data row_of(const fake_file& f) {
-    win_find_data d{};
-    d.attributes = f.attributes;
-    d.last_write_time = f.write_time;
-    d.creation_time = f.write_time;
-    d.last_access_time = f.write_time;
-    d.size_high = static_cast<uint32_t>(f.size >> 32);
-    d.size_low = static_cast<uint32_t>(f.size);
-    std::strncpy(d.name, f.name.c_str(), sizeof d.name - 1);
-    return d;
+template <typename Data>
+void row_of(const fake_file& f, Data* d) {
+    *d = Data{};
+    d->attributes = f.attributes;
+    d->last_write_time = f.write_time;
+    d->creation_time = f.write_time;
+    d->last_access_time = f.write_time;
+    d->size_high = static_cast<uint32_t>(f.size >> 32);
+    d->size_low = static_cast<uint32_t>(f.size);
+    if constexpr (sizeof(d->name[0]) == 1) {
+        std::strncpy(d->name, to_ansi_text(f.name).c_str(), sizeof d->name - 1);
+    } else {
+        std::u16string n = utf16(f.name).substr(0, 259);
+        std::copy(n.begin(), n.end(), d->name);
+    }
 }
 
 bool wildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
-win_handle TR_WINAPI find_first(const char* pattern, win_find_data* data) {
+template <typename Data>
+win_handle find_first(const std::string& pattern, Data* data) {
     active->searches.push_back(pattern);
     std::string folder, name;
     split(pattern, folder, name);
@@ -81,30 +104,34 @@ win_handle TR_WINAPI find_first(const char* pattern, win_find_data* data) {
             fake_file dot;
             dot.attributes = 16;
             dot.name = ".";
-            s->rows.push_back(row_of(dot));
+            s->rows.push_back(dot);
             dot.name = "..";
-            s->rows.push_back(row_of(dot));
+            s->rows.push_back(dot);
         }
-        for (const fake_file& f : it->second.entries) s->rows.push_back(row_of(f));
+        for (const fake_file& f : it->second.entries) s->rows.push_back(f);
     } else {
         for (const fake_file& f : it->second.entries)
-            if (lowered(f.name) == lowered(name)) s->rows.push_back(row_of(f));
+            if (lowered(f.name) == lowered(name)) s->rows.push_back(f);
     }
     if (s->rows.empty()) {
         fake_error = error_file_not_found;
         return invalid_handle;
     }
-    *data = s->rows[0];
+    row_of(s->rows[0], data);
     s->next = 1;
     intptr_t h = next_handle++;
     searches_open[h] = std::move(s);
     return reinterpret_cast<win_handle>(h);
 }
 
-int32_t TR_WINAPI find_next(win_handle handle, win_find_data* data) {
+win_handle TR_WINAPI find_first_a(const char* pattern, win_find_data* data) { return find_first(from_ansi(pattern), data); }
+win_handle TR_WINAPI find_first_w(const char16_t* pattern, win_find_data_w* data) { return find_first(utf8(pattern), data); }
+
+template <typename Data>
+int32_t TR_WINAPI find_next(win_handle handle, Data* data) {
     auto it = searches_open.find(reinterpret_cast<intptr_t>(handle));
     if (it == searches_open.end()) {
-        fake_error = 6;  // ERROR_INVALID_HANDLE
+        fake_error = error_invalid_handle;
         return 0;
     }
     search& s = *it->second;
@@ -116,7 +143,7 @@ int32_t TR_WINAPI find_next(win_handle handle, win_find_data* data) {
         fake_error = error_no_more_files;
         return 0;
     }
-    *data = s.rows[s.next++];
+    row_of(s.rows[s.next++], data);
     return 1;
 }
 
@@ -129,14 +156,14 @@ uint32_t TR_WINAPI drive_type(const char* root) {
     return active->folders_.count(lowered(r)) && r.size() == 2 ? 3 : 1;
 }
 
-int32_t TR_WINAPI copy_file(const char* source, const char* target, int32_t fail_if_exists) {
+int32_t copy_file(const std::string& source, const std::string& target, int32_t fail_if_exists) {
     ++active->copy_calls;
-    auto injected = active->copy_errors.find(lowered(source));
+    auto injected = active->copy_errors.find(lowered(strip_slash(source)));
     if (injected != active->copy_errors.end()) {
         fake_error = injected->second;
         return 0;
     }
-    const fake_file* from = active->find(source);
+    const fake_file* from = active->find_utf8(source);
     if (!from || (from->attributes & 16)) {
         fake_error = error_file_not_found;
         return 0;
@@ -147,7 +174,7 @@ int32_t TR_WINAPI copy_file(const char* source, const char* target, int32_t fail
         fake_error = error_path_not_found;
         return 0;
     }
-    if (const fake_file* to = active->find(target)) {
+    if (const fake_file* to = active->find_utf8(target)) {
         if (fail_if_exists) {
             fake_error = error_file_exists;
             return 0;
@@ -158,13 +185,19 @@ int32_t TR_WINAPI copy_file(const char* source, const char* target, int32_t fail
         }
     }
     fake_file copy = *from;
-    active->add_file(target, copy.size, copy.write_time, copy.attributes | 32, copy.content);
-    active->copied.push_back(std::string(source) + ">" + target);
+    active->add_file_utf8(target, copy.size, copy.write_time, copy.attributes | 32, copy.content);
+    active->copied.push_back(strip_slash(source) + ">" + strip_slash(target));
     return 1;
 }
 
-win_handle TR_WINAPI create_file(const char* name, uint32_t access, uint32_t, void*,
-                                 uint32_t disposition, uint32_t, win_handle) {
+int32_t TR_WINAPI copy_file_a(const char* source, const char* target, int32_t fail_if_exists) {
+    return copy_file(from_ansi(source), from_ansi(target), fail_if_exists);
+}
+int32_t TR_WINAPI copy_file_w(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
+    return copy_file(utf8(source), utf8(target), fail_if_exists);
+}
+
+win_handle create_file(const std::string& name, uint32_t access, uint32_t disposition) {
     std::string folder, leaf;
     split(name, folder, leaf);
     bool writing = (access & generic_write) != 0;
@@ -173,13 +206,13 @@ win_handle TR_WINAPI create_file(const char* name, uint32_t access, uint32_t, vo
             fake_error = error_path_not_found;
             return invalid_handle;
         }
-        const fake_file* old = active->find(name);
+        const fake_file* old = active->find_utf8(name);
         if (old && (old->attributes & 1)) {
             fake_error = error_access_denied;
             return invalid_handle;
         }
-        if (disposition == create_always || !old) active->add_file(name, 0, {}, 32, "");
-    } else if (!active->find(name) || (active->find(name)->attributes & 16)) {
+        if (disposition == create_always || !old) active->add_file_utf8(name, 0, {}, 32, "");
+    } else if (!active->find_utf8(name) || (active->find_utf8(name)->attributes & 16)) {
         fake_error = error_file_not_found;
         return invalid_handle;
     }
@@ -188,11 +221,21 @@ win_handle TR_WINAPI create_file(const char* name, uint32_t access, uint32_t, vo
     return reinterpret_cast<win_handle>(h);
 }
 
+win_handle TR_WINAPI create_file_a(const char* name, uint32_t access, uint32_t, void*, uint32_t disposition,
+                                   uint32_t, win_handle) {
+    return create_file(from_ansi(name), access, disposition);
+}
+win_handle TR_WINAPI create_file_w(const char16_t* name, uint32_t access, uint32_t, void*, uint32_t disposition,
+                                   uint32_t, win_handle) {
+    return create_file(utf8(name), access, disposition);
+}
+
 int32_t TR_WINAPI read_file(win_handle handle, void* buffer, uint32_t size, uint32_t* done, void*) {
     auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
     if (done) *done = 0;
     if (it == files_open.end()) return 0;
-    std::string content = active->content(it->second.path);
+    const fake_file* f = active->find_utf8(it->second.path);
+    std::string content = f ? f->content : std::string();
     size_t n = 0;
     if (it->second.offset < content.size()) {
         n = content.size() - it->second.offset;
@@ -204,14 +247,14 @@ int32_t TR_WINAPI read_file(win_handle handle, void* buffer, uint32_t size, uint
     return 1;
 }
 
-int32_t TR_WINAPI write_file(win_handle handle, const void* buffer, uint32_t size,
-                             uint32_t* done, void*) {
+int32_t TR_WINAPI write_file(win_handle handle, const void* buffer, uint32_t size, uint32_t* done, void*) {
     auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
     if (done) *done = 0;
     if (it == files_open.end() || !it->second.writing) return 0;
-    std::string content = active->content(it->second.path);
+    const fake_file* f = active->find_utf8(it->second.path);
+    std::string content = f ? f->content : std::string();
     content.append(static_cast<const char*>(buffer), size);
-    active->add_file(it->second.path, content.size(), {}, 32, content);
+    active->add_file_utf8(it->second.path, content.size(), {}, 32, content);
     if (done) *done = size;
     return 1;
 }
@@ -225,15 +268,22 @@ void TR_WINAPI set_error(uint32_t e) { fake_error = e; }
 
 }  // namespace
 
+std::string utf8(const std::u16string& s) { return utf8_of(s); }
+std::u16string utf16(const std::string& s) { return utf16_of(s); }
+
 fake_fs::fake_fs() {
     saved_ = win;
     active = this;
-    win.FindFirstFileA = find_first;
-    win.FindNextFileA = find_next;
+    win.FindFirstFileA = find_first_a;
+    win.FindNextFileA = find_next<win_find_data>;
+    win.FindFirstFileW = find_first_w;
+    win.FindNextFileW = find_next<win_find_data_w>;
     win.FindClose = find_close;
     win.GetDriveTypeA = drive_type;
-    win.CopyFileA = copy_file;
-    win.CreateFileA = create_file;
+    win.CopyFileA = copy_file_a;
+    win.CopyFileW = copy_file_w;
+    win.CreateFileA = create_file_a;
+    win.CreateFileW = create_file_w;
     win.ReadFile = read_file;
     win.WriteFile = write_file;
     win.CloseHandle = close_handle;
@@ -248,13 +298,16 @@ fake_fs::~fake_fs() {
     files_open.clear();
 }
 
-void fake_fs::add_folder(const std::string& path, uint32_t attributes) {
+void fake_fs::add_folder(const std::string& path, uint32_t attributes) { add_folder_utf8(from_ansi(path), attributes); }
+void fake_fs::add_folder(const std::u16string& path, uint32_t attributes) { add_folder_utf8(utf8(path), attributes); }
+
+void fake_fs::add_folder_utf8(const std::string& path, uint32_t attributes) {
     std::string p = strip_slash(path);
     if (folders_.count(lowered(p))) return;
     std::string parent, name;
     split(p, parent, name);
     if (!parent.empty()) {
-        add_folder(parent);
+        add_folder_utf8(parent, 16);
         fake_file f;
         f.name = name;
         f.attributes = attributes;
@@ -263,11 +316,20 @@ void fake_fs::add_folder(const std::string& path, uint32_t attributes) {
     folders_[lowered(p)].path = p;
 }
 
-void fake_fs::add_file(const std::string& path, uint64_t size, win_filetime time,
-                       uint32_t attributes, const std::string& content) {
+void fake_fs::add_file(const std::string& path, uint64_t size, win_filetime time, uint32_t attributes,
+                       const std::string& content) {
+    add_file_utf8(from_ansi(path), size, time, attributes, content);
+}
+void fake_fs::add_file(const std::u16string& path, uint64_t size, win_filetime time, uint32_t attributes,
+                       const std::string& content) {
+    add_file_utf8(utf8(path), size, time, attributes, content);
+}
+
+void fake_fs::add_file_utf8(const std::string& path, uint64_t size, win_filetime time, uint32_t attributes,
+                            const std::string& content) {
     std::string folder, name;
     split(path, folder, name);
-    add_folder(folder);
+    add_folder_utf8(folder, 16);
     fake_file f;
     f.name = name;
     f.attributes = attributes;
@@ -285,7 +347,7 @@ void fake_fs::add_file(const std::string& path, uint64_t size, win_filetime time
 
 void fake_fs::remove(const std::string& path) {
     std::string folder, name;
-    split(path, folder, name);
+    split(from_ansi(path), folder, name);
     auto it = folders_.find(lowered(folder));
     if (it == folders_.end()) return;
     auto& v = it->second.entries;
@@ -294,10 +356,10 @@ void fake_fs::remove(const std::string& path) {
             v.erase(v.begin() + static_cast<long>(i));
             break;
         }
-    folders_.erase(lowered(strip_slash(path)));
+    folders_.erase(lowered(strip_slash(from_ansi(path))));
 }
 
-const fake_file* fake_fs::find(const std::string& path) const {
+const fake_file* fake_fs::find_utf8(const std::string& path) const {
     std::string folder, name;
     split(path, folder, name);
     auto it = folders_.find(lowered(folder));
@@ -307,16 +369,22 @@ const fake_file* fake_fs::find(const std::string& path) const {
     return nullptr;
 }
 
+const fake_file* fake_fs::find(const std::string& path) const { return find_utf8(from_ansi(path)); }
 bool fake_fs::exists(const std::string& path) const { return find(path) != nullptr; }
+bool fake_fs::exists(const std::u16string& path) const { return find_utf8(utf8(path)) != nullptr; }
 
 std::string fake_fs::content(const std::string& path) const {
     const fake_file* f = find(path);
     return f ? f->content : std::string();
 }
+std::string fake_fs::content(const std::u16string& path) const {
+    const fake_file* f = find_utf8(utf8(path));
+    return f ? f->content : std::string();
+}
 
 std::vector<std::string> fake_fs::names(const std::string& folder) const {
     std::vector<std::string> out;
-    auto it = folders_.find(lowered(strip_slash(folder)));
+    auto it = folders_.find(lowered(strip_slash(from_ansi(folder))));
     if (it != folders_.end())
         for (const fake_file& f : it->second.entries) out.push_back(f.name);
     return out;

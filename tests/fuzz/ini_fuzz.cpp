@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sequence_options o;
     {
         binding_override box(win.MessageBoxA, &record_box);
-        o = read_ini("C:\\cfg\\", "tallyrun.ini");
+        o = read_ini(ini_place{{u"C:\\cfg\\"}, u"tallyrun.ini"});
     }
     FUZZ_CHECK(o.first >= 1 && o.first <= 1073741823, "first %d", o.first);
     FUZZ_CHECK(o.last == 0 || (o.last >= o.first && o.last <= 1073741823), "range %d-%d", o.first,

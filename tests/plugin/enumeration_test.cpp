@@ -10,17 +10,19 @@
 #include "fakes/fake_fs.h"
 #include "plugin/listed_names.h"
 #include "plugin/startup.h"
+#include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 
 namespace {
 
-// The host's record with guard bytes on both sides.
-struct guarded_record {
+// The host's record, 8-bit or wide, with guard bytes on both sides.
+template <typename Data>
+struct guarded {
     unsigned char before[16];
-    win_find_data data;
+    Data data;
     unsigned char after[16];
-    explicit guarded_record(unsigned char fill = 0xAB) { std::memset(this, fill, sizeof *this); }
+    explicit guarded(unsigned char fill = 0xAB) { std::memset(this, fill, sizeof *this); }
     const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(&data); }
     bool guards_hold(unsigned char fill = 0xAB) const {
         for (unsigned char b : before)
@@ -28,9 +30,11 @@ struct guarded_record {
         for (unsigned char b : after)
             if (b != fill) return false;
         // The two padding bytes after the 318 of WIN32_FIND_DATAA are not the plugin's.
-        return bytes()[318] == fill && bytes()[319] == fill;
+        return sizeof(Data) != sizeof(win_find_data) || (bytes()[318] == fill && bytes()[319] == fill);
     }
 };
+using guarded_record = guarded<win_find_data>;
+using guarded_wide_record = guarded<win_find_data_w>;
 
 std::string joined(const std::vector<std::string>& v) {
     std::string s;
@@ -41,8 +45,8 @@ std::string joined(const std::vector<std::string>& v) {
 struct enumeration : testing::Test {
     void SetUp() override {
         reset_listings();
-        plugin.ini_folder = "C:\\nowhere\\";
-        plugin.ini_name = "tallyrun.ini";
+        plugin.ini_folder = u"C:\\nowhere\\";
+        plugin.ini_name = u"tallyrun.ini";
     }
     void TearDown() override { reset_listings(); }
     fake_fs disk;
@@ -193,11 +197,11 @@ TEST_F(enumeration, sizes_beyond_four_gibibytes_keep_both_halves) {
 }
 
 TEST(find_entry_record, long_name_is_cut_to_259_characters) {
-    virtual_entry e{std::string(300, 'n'), {1, 2}, 32, 5, {}};
+    const std::string name(300, 'n');
     unsigned char buffer[sizeof(win_find_data) + 8];
     std::memset(buffer, 0xCC, sizeof buffer);
     auto* d = reinterpret_cast<win_find_data*>(buffer);
-    write_find_entry(e, d);
+    write_find_entry<char>(name, {1, 2}, 32, 5, d);
     EXPECT_EQ(std::strlen(d->name), 259u);
     EXPECT_EQ(d->name[259], 0);
     for (size_t i = 304; i < sizeof buffer; ++i)
@@ -268,9 +272,87 @@ TEST_F(enumeration, recent_folders_keep_their_latest_listing_for_retrieval) {
     disk.add_file("C:\\a\\x.txt", 1);
     names_of("\\C:\\a");
     size_t searches = disk.searches.size();
-    const listing* l = folder_listing("C:\\a\\");
+    const kept_listing<char>* l = folder_listing<char>("C:\\a\\");
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(disk.searches.size(), searches) << "the kept listing serves, no new search";
-    EXPECT_EQ(folder_listing("c:\\A"), l) << "the same folder however it is spelled";
-    EXPECT_EQ(folder_listing("C:\\missing\\"), nullptr);
+    EXPECT_EQ(folder_listing<char>("c:\\A"), l) << "the same folder however it is spelled";
+    EXPECT_EQ(folder_listing<char>("C:\\missing\\"), nullptr);
+}
+
+// ---- the wide side ----
+
+namespace {
+
+std::vector<std::string> wide_names_of(const std::u16string& path) {
+    std::vector<std::string> names;
+    win_find_data_w d;
+    win_handle h = FsFindFirstW(path.c_str(), &d);
+    if (h == invalid_handle) return names;
+    do names.push_back(utf8(d.name));
+    while (FsFindNextW(h, &d));
+    FsFindClose(h);
+    return names;
+}
+
+}  // namespace
+
+TEST_F(enumeration, the_wide_side_lists_names_as_they_are) {
+    win_filetime t = utc_time(2006, 9, 19, 9, 34, 18);
+    for (int i = 1; i <= 3; ++i) {
+        disk.add_file(u"C:\\\u0444\u043e\u0442\u043e\\\u041f\u0440\u0438\u0432\u0435\u0442_0" + std::u16string(1, u'0' + i) + u".jpg", 10u * i, t);
+        disk.add_file(u"C:\\\u0444\u043e\u0442\u043e\\\u5199\u771f_0" + std::u16string(1, u'0' + i) + u".png", 1, t);
+    }
+    disk.add_file(u"C:\\\u0444\u043e\u0442\u043e\\\u041f\u0440\u0438\u0432\u0435\u0442_04.jpeg", 1, t);
+    EXPECT_EQ(joined(wide_names_of(u"\\C:\\\u0444\u043e\u0442\u043e")),
+              ". | .. | Привет_01-03.jpg | Привет_04.jpeg | 写真_01-03.png");
+    // The 8-bit side of the same folder: names it cannot spell come as question marks.
+    EXPECT_EQ(joined(names_of("\\C:\\????")), "") << "a folder named in question marks does not exist";
+    win_find_data_w d;
+    win_handle h = FsFindFirstW(u"\\C:\\\u0444\u043e\u0442\u043e", &d);
+    ASSERT_NE(h, invalid_handle);
+    while (utf8(d.name) != "Привет_01-03.jpg") ASSERT_EQ(FsFindNextW(h, &d), 1);
+    EXPECT_EQ(d.size_low, 60u);
+    EXPECT_EQ(d.last_write_time.low, t.low);
+    EXPECT_EQ(FsFindNext(h, nullptr), 0);
+    win_find_data narrow;
+    EXPECT_EQ(FsFindNext(h, &narrow), 0) << "a wide handle is not read through the 8-bit call";
+    EXPECT_EQ(FsFindClose(h), 0);
+    EXPECT_EQ(kept_listing_count(), 1u) << "the 8-bit FsFindClose closed the wide handle";
+}
+
+TEST_F(enumeration, the_wide_record_is_cleared_whole_and_names_cut_at_259_units) {
+    disk.add_file(u"C:\\w\\" + std::u16string(300, u'\u0416'), 1);
+    guarded_wide_record first;
+    win_handle h = FsFindFirstW(u"\\C:\\w", &first.data);
+    ASSERT_NE(h, invalid_handle);
+    EXPECT_EQ(first.data.name[0], u'.');
+    for (size_t i = 48; i < sizeof first.data; ++i) EXPECT_EQ(first.bytes()[i], 0) << "byte " << i;
+    EXPECT_TRUE(first.guards_hold());
+    guarded_wide_record later(0x77);
+    ASSERT_EQ(FsFindNextW(h, &later.data), 1);
+    ASSERT_EQ(FsFindNextW(h, &later.data), 1);
+    EXPECT_EQ(std::u16string(later.data.name), std::u16string(259, u'\u0416'));
+    EXPECT_EQ(later.data.short_name[0], 0x7777) << "not the plugin's to write";
+    EXPECT_TRUE(later.guards_hold(0x77));
+    FsFindClose(h);
+}
+
+TEST_F(enumeration, long_and_invalid_wide_paths_are_not_found_and_write_nothing) {
+    std::u16string deep = u"C:";
+    while (deep.size() < 1000) deep += u"\\\u0434\u0438\u0440\u0435\u043a\u0442\u043e\u0440\u0438\u044f";
+    disk.add_file(deep + u"\\a01.txt", 1);
+    disk.add_file(deep + u"\\a02.txt", 1);
+    EXPECT_EQ(joined(wide_names_of(u"\\" + deep)), ". | .. | a01-02.txt") << "a path of " << deep.size() << " units";
+    EXPECT_EQ(disk.searches.back().substr(0, 4), "\\\\?\\") << "a long path reaches Windows with the prefix";
+
+    std::u16string too_long = u"\\C:\\" + std::u16string(1020, u'x');  // 1024 units
+    const std::u16string invalid[] = {too_long, u"\\C:\\*", u"\\C:\\w?", u"\\C:\\a<b", u"\\C:\\a|b", u"C:\\w",
+                                      u"\\C:\\\x01"};
+    for (const std::u16string& path : invalid) {
+        guarded_wide_record r(0x5A);
+        EXPECT_EQ(FsFindFirstW(path.c_str(), &r.data), invalid_handle) << utf8(path).substr(0, 40);
+        EXPECT_EQ(win.GetLastError(), error_path_not_found);
+        for (size_t i = 0; i < sizeof r.data; ++i) ASSERT_EQ(r.bytes()[i], 0x5A) << "byte " << i << " written";
+    }
+    EXPECT_EQ(FsFindFirstW(nullptr, nullptr), invalid_handle);
 }

@@ -73,7 +73,7 @@ const win_filetime shot = utc_time(2006, 9, 19, 9, 34, 18);
 const char run_name[] = "\\C:\\photos\\IMG_0001-0003.JPG";
 const char run_target[] = "D:\\out\\IMG_0001-0003.JPG";
 
-std::string member(int i) { return "C:\\photos\\IMG_000" + std::to_string(i) + ".JPG"; }
+std::string member_path(int i) { return "C:\\photos\\IMG_000" + std::to_string(i) + ".JPG"; }
 std::string target(int i) { return "D:\\out\\IMG_000" + std::to_string(i) + ".JPG"; }
 std::string lowered_member(int i) { return "c:\\photos\\img_000" + std::to_string(i) + ".jpg"; }
 
@@ -85,10 +85,10 @@ struct faults : testing::Test {
         dialog_answer = 6;
         confirm_dialog_setup();
         FsInit(7, note_progress);
-        plugin.ini_folder = "C:\\nowhere\\";
-        plugin.ini_name = "tallyrun.ini";
+        plugin.ini_folder = u"C:\\nowhere\\";
+        plugin.ini_name = u"tallyrun.ini";
         for (int i = 1; i <= 3; ++i)
-            disk.add_file(member(i), ~0ull, shot, 32, "picture " + std::to_string(i));
+            disk.add_file(member_path(i), ~0ull, shot, 32, "picture " + std::to_string(i));
         disk.add_folder("C:\\photos\\sub");
         disk.add_folder("D:\\out");
     }
@@ -141,7 +141,7 @@ TEST_F(faults, copy_error_at_first_or_last_member_gives_its_code_and_keeps_earli
                 EXPECT_FALSE(disk.exists(target(i))) << label << ": " << target(i) << " appeared";
             EXPECT_EQ(joined(percents), "0 ") << label << ": no report at 100 after a failure";
             for (int i = 1; i <= 3; ++i)
-                EXPECT_EQ(disk.content(member(i)), "picture " + std::to_string(i)) << label;
+                EXPECT_EQ(disk.content(member_path(i)), "picture " + std::to_string(i)) << label;
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "fakes/fake_fs.h"
 #include "plugin/enumeration.h"
 #include "plugin/startup.h"
+#include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 
@@ -75,7 +76,7 @@ struct retrieval : testing::Test {
         dialogs_shown = 0;
         confirm_dialog_setup();  // as the start-up does; once is enough
         FsInit(3, record_progress);
-        plugin.ini_folder = "C:\\nowhere\\";
+        plugin.ini_folder = u"C:\\nowhere\\";
         for (int i = 1; i <= 3; ++i)
             disk.add_file("C:\\photos\\IMG_000" + std::to_string(i) + ".JPG", ~0ull, shot, 32,
                           "picture " + std::to_string(i));
@@ -275,6 +276,110 @@ TEST_F(retrieval, paths_longer_than_the_host_buffers_are_copied_in_full) {
 }
 
 TEST(list_line, numbers_are_unpadded_and_sizes_full_64_bit) {
-    real_entry e{"a b.jpg", {2006, 9, 1, 0, 4, 8}, true, 32, 18446744073709551615ull};
-    EXPECT_EQ(list_line(e), "a b.jpg\t18446744073709551615\t2006.9.1\t0:4.8");
+    listed_file f{};
+    f.time = step_of({2006, 9, 1, 0, 4, 8});
+    f.size_low = f.size_high = 0xFFFFFFFFu;
+    EXPECT_EQ(list_line(member<char>{"a b.jpg", f}), "a b.jpg\t18446744073709551615\t2006.9.1\t0:4.8");
+    f.time = no_step;
+    EXPECT_EQ(list_line(member<char16_t>{u"\u0416.jpg", f}), u"\u0416.jpg\t18446744073709551615\t0.0.0\t0:0.0");
+}
+
+// ---- the wide side ----
+
+namespace {
+
+struct wide_report {
+    std::u16string source, target;
+    int32_t percent;
+};
+std::vector<wide_report> wide_reports;
+int32_t TR_WINAPI record_wide_progress(int32_t, const char16_t* source, const char16_t* target, int32_t percent) {
+    wide_reports.push_back({source, target, percent});
+    return 0;
+}
+
+std::vector<std::u16string> wide_prompts;
+intptr_t TR_WINAPI skip_wide_dialog(win_handle, const void* bytes, win_handle, dialog_proc, intptr_t) {
+    // The last control's text is the prompt's message: find it after "Static".
+    const char16_t* units = static_cast<const char16_t*>(bytes);
+    std::u16string all(units, 2048);
+    size_t at = all.rfind(u"Static");
+    wide_prompts.push_back(at == std::u16string::npos ? u"" : std::u16string(all.c_str() + at + 7));
+    return 5;  // skip
+}
+
+const std::u16string cyrillic = u"\u0421\u043d\u0438\u043c\u043e\u043a";  // Снимок
+
+struct wide_retrieval : retrieval {
+    void SetUp() override {
+        retrieval::SetUp();
+        wide_reports.clear();
+        wide_prompts.clear();
+        FsInitW(4, record_wide_progress);
+        for (int i = 1; i <= 3; ++i)
+            disk.add_file(u"C:\\\u0444\u043e\u0442\u043e\\" + cyrillic + u"_0" + std::u16string(1, u'0' + i) + u".jpg",
+                          ~0ull, shot, 32, "frame " + std::to_string(i));
+        disk.add_folder(u"D:\\\u0446\u0435\u043b\u044c");
+    }
+    void TearDown() override {
+        FsInitW(0, nullptr);
+        retrieval::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(wide_retrieval, a_run_in_cyrillic_copies_every_member_with_wide_progress) {
+    const std::u16string remote = u"\\C:\\\u0444\u043e\u0442\u043e\\" + cyrillic + u"_01-03.jpg";
+    const std::u16string local = u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_01-03.jpg";
+    EXPECT_EQ(FsGetFileW(remote.c_str(), local.c_str(), 0), fs_ok);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(disk.content(u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_0" + std::u16string(1, u'0' + i) + u".jpg"),
+                  "frame " + std::to_string(i));
+    ASSERT_EQ(wide_reports.size(), 2u);
+    EXPECT_EQ(wide_reports[0].percent, 0);
+    EXPECT_EQ(wide_reports[1].percent, 100);
+    EXPECT_EQ(wide_reports[0].source, remote) << "wide names through the wide call-back";
+    EXPECT_EQ(wide_reports[1].target, local);
+    EXPECT_TRUE(reports.empty()) << "the 8-bit call-back is not used for a wide copy";
+}
+
+TEST_F(wide_retrieval, the_prompt_shows_the_unicode_name_through_the_wide_dialog) {
+    binding_override<decltype(win.DialogBoxIndirectParamW)> wide_dialog(win.DialogBoxIndirectParamW, skip_wide_dialog);
+    disk.add_file(u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_02.jpg", 7, shot);
+    const std::u16string remote = u"\\C:\\\u0444\u043e\u0442\u043e\\" + cyrillic + u"_01-03.jpg";
+    const std::u16string local = u"D:\\\u0446\u0435\u043b\u044c\\x";
+    EXPECT_EQ(FsGetFileW(remote.c_str(), local.c_str(), 0), fs_ok);
+    ASSERT_EQ(wide_prompts.size(), 1u);
+    EXPECT_EQ(utf8(wide_prompts[0].substr(0, 24)), "Overwrite: Снимок_02.jpg");
+    EXPECT_EQ(dialogs_shown, 0) << "the 8-bit dialog is not used";
+    EXPECT_EQ(disk.content(u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_02.jpg"), "") << "skipped";
+    EXPECT_EQ(disk.content(u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_03.jpg"), "frame 3");
+}
+
+TEST_F(wide_retrieval, list_files_are_ansi_when_they_fit_else_utf8_with_a_byte_order_mark) {
+    binding_override<decltype(win.GetKeyState)> ctrl(win.GetKeyState, ctrl_held);
+    const std::u16string remote = u"\\C:\\\u0444\u043e\u0442\u043e\\" + cyrillic + u"_01-03.jpg";
+    const std::u16string local = u"D:\\out\\list";
+    EXPECT_EQ(FsGetFileW(remote.c_str(), local.c_str(), 0), fs_ok);
+    EXPECT_EQ(disk.content(u"D:\\out\\list.lst"),
+              "\xEF\xBB\xBF" "C:\\фото\\\r\nСнимок_01.jpg\t7\t2006.9.19\t9:34.18\r\nСнимок_02.jpg\t7\t2006.9.19\t9:34.18\r\n"
+              "Снимок_03.jpg\t7\t2006.9.19\t9:34.18\r\n");
+    // An all-ASCII run writes exactly what the 8-bit side writes.
+    EXPECT_EQ(FsGetFileW(u"\\C:\\photos\\IMG_0001-0003.JPG", u"D:\\out\\wide", 0), fs_ok);
+    EXPECT_EQ(FsGetFile("\\C:\\photos\\IMG_0001-0003.JPG", "D:\\out\\narrow", 0), fs_ok);
+    EXPECT_EQ(disk.content(u"D:\\out\\wide.lst"), disk.content(std::string("D:\\out\\narrow.lst")));
+    EXPECT_EQ(disk.content(u"D:\\out\\wide.lst").substr(0, 12), "C:\\photos\\\r\n");
+}
+
+TEST_F(wide_retrieval, long_wide_paths_are_copied_through_the_prefix) {
+    std::u16string deep = u"D:";
+    while (deep.size() < 600) deep += u"\\\u043f\u0430\u043f\u043a\u0430";
+    disk.add_folder(deep);
+    const std::u16string remote = u"\\C:\\\u0444\u043e\u0442\u043e\\" + cyrillic + u"_01-03.jpg";
+    const std::u16string local = deep + u"\\x";
+    EXPECT_EQ(FsGetFileW(remote.c_str(), local.c_str(), 0), fs_ok);
+    EXPECT_EQ(disk.content(deep + u"\\" + cyrillic + u"_03.jpg"), "frame 3");
+    ASSERT_FALSE(disk.copied.empty());
+    EXPECT_NE(disk.copied.back().find(utf8(deep)), std::string::npos);
 }

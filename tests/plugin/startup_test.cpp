@@ -26,6 +26,7 @@ default_params params_for(const char* ini) {
     return p;
 }
 int32_t TR_WINAPI quiet_progress(int32_t, const char*, const char*, int32_t) { return 0; }
+int32_t TR_WINAPI quiet_progress_w(int32_t, const char16_t*, const char16_t*, int32_t) { return 0; }
 }  // namespace
 
 TEST(startup, root_name_respects_every_buffer_size) {
@@ -50,16 +51,19 @@ TEST(startup, root_name_respects_every_buffer_size) {
 
 TEST(startup, default_params_give_the_ini_folder) {
     start_up();
-    EXPECT_EQ(plugin.ini_folder, "") << "empty until the host names one";
+    EXPECT_EQ(plugin.ini_folder, u"") << "empty until the host names one";
     default_params p = params_for("C:\\Tools\\plugins.ini");
     EXPECT_EQ(FsSetDefaultParams(&p), 0);
-    EXPECT_EQ(plugin.ini_folder, "C:\\Tools\\");
+    EXPECT_EQ(plugin.ini_folder, u"C:\\Tools\\");
     p = params_for("D:\\other\\wc\\x.ini");
     FsSetDefaultParams(&p);
-    EXPECT_EQ(plugin.ini_folder, "D:\\other\\wc\\") << "a second call replaces the first";
+    EXPECT_EQ(plugin.ini_folder, u"D:\\other\\wc\\") << "a second call replaces the first";
     p = params_for("plain.ini");
     FsSetDefaultParams(&p);
-    EXPECT_EQ(plugin.ini_folder, "");
+    EXPECT_EQ(plugin.ini_folder, u"");
+    p = params_for("C:\\Caf\xE9\\wc.ini");
+    FsSetDefaultParams(&p);
+    EXPECT_EQ(plugin.ini_folder, u"C:\\Caf\u00e9\\") << "the host's 8-bit name, in UTF-16";
 }
 
 TEST(startup, unterminated_ini_name_is_read_no_further_than_its_field) {
@@ -82,6 +86,25 @@ TEST(startup, fs_init_keeps_number_and_progress) {
     EXPECT_EQ(plugin.progress, proc);
     EXPECT_EQ(FsInit(8, nullptr), 0);
     EXPECT_EQ(plugin.plugin_number, 8);
+    // The host may call both forms: each keeps its own call-back.
+    FsInit(9, proc);
+    EXPECT_EQ(FsInitW(9, quiet_progress_w), 0);
+    EXPECT_EQ(plugin.progress, proc);
+    EXPECT_EQ(plugin.progress_w, &quiet_progress_w);
+    EXPECT_EQ(plugin.plugin_number, 9);
+}
+
+TEST(startup, ini_is_looked_for_in_the_host_folder_then_beside_the_plugin) {
+    start_up();
+    default_params p = params_for("D:\\tc\\wincmd.ini");
+    FsSetDefaultParams(&p);
+    const ini_place where = ini_place_of(plugin);
+    EXPECT_EQ(where.name, u"tallyrun.ini");
+    ASSERT_EQ(where.folders.size(), 2u);
+    EXPECT_EQ(where.folders[0], u"D:\\tc\\");
+    const std::u16string module = module_filename();  // C:\plugins\tallyrun\tallyrun.wfx natively
+    ASSERT_FALSE(module.empty());
+    EXPECT_EQ(where.folders[1], module.substr(0, module.rfind(u'\\') + 1)) << "the plugin's own folder";
 }
 
 TEST(startup, dll_main_keeps_the_instance_and_starts_only_on_attach) {
@@ -92,12 +115,12 @@ TEST(startup, dll_main_keeps_the_instance_and_starts_only_on_attach) {
     for (uint32_t reason : {0u, 2u, 3u}) {
         EXPECT_EQ(dll_main(&b, reason), 1) << "reason " << reason;
         EXPECT_EQ(dll_instance(), &b);
-        EXPECT_EQ(plugin.ini_folder, "C:\\kept\\") << "reason " << reason << " started again";
+        EXPECT_EQ(plugin.ini_folder, u"C:\\kept\\") << "reason " << reason << " started again";
     }
     EXPECT_EQ(dll_main(&a, 1), 1);
     EXPECT_EQ(dll_instance(), &a);
-    EXPECT_EQ(plugin.ini_folder, "");
+    EXPECT_EQ(plugin.ini_folder, u"");
     EXPECT_EQ(plugin.root_name, "Tallyrun");
-    EXPECT_EQ(plugin.ini_name, "tallyrun.ini");
+    EXPECT_EQ(plugin.ini_name, u"tallyrun.ini");
     set_dll_instance(nullptr);
 }

@@ -9,14 +9,46 @@
 
 #include "config/text.h"
 #include "sequence/run_finder.h"
+#include "support/case_map.h"
 
 using namespace tallyrun;
 
 namespace {
 
+// One entry of the walk, spelled out.
+struct found_run {
+    std::vector<size_t> members;
+    size_t field_start = 0, field_end = 0;
+};
+
+// find_runs on names held in a vector.
+template <typename C>
+std::vector<found_run> runs_found(const std::vector<std::basic_string<C>>& names, seq_range range) {
+    std::basic_string<C> buffer;
+    name_refs<C> refs;
+    for (const auto& n : names) {
+        refs.add(0, buffer.size(), n.size());
+        buffer += n;
+    }
+    refs.buffers[0] = buffer.data();
+    found_runs found = find_runs(refs, range);
+    std::vector<found_run> out;
+    for (const run_span& e : found.entries) {
+        found_run r;
+        for (uint32_t k = 0; k < e.count; ++k) r.members.push_back(found.members[e.first + k]);
+        if (e.count > 1) {
+            r.field_start = e.field_start;
+            r.field_end = e.field_end;
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
 // The walk one candidate at a time: every later name, taken ones passed over,
 // names of other lengths asked too.
-std::vector<found_run> literal_walk(const std::vector<std::string>& names, seq_range range) {
+template <typename C>
+std::vector<found_run> literal_walk(const std::vector<std::basic_string<C>>& names, seq_range range) {
     std::vector<found_run> out;
     std::vector<char> taken(names.size(), 0);
     for (size_t v = 0; v < names.size(); ++v) {
@@ -25,15 +57,16 @@ std::vector<found_run> literal_walk(const std::vector<std::string>& names, seq_r
         found_run entry;
         entry.members.push_back(v);
         size_t h = names.size();
+        number_field field;
         for (size_t i = v + 1; i < names.size(); ++i) {
             if (taken[i]) continue;
-            int r = seq_def_lower(names[v], names[i], range);
+            int r = seq_def<C>(names[v], names[i], range, field);
             if (r == seq_successor) h = i;
             if (r != seq_skip) break;
         }
         if (h < names.size()) {
-            entry.field_start = current_field.field_start;
-            entry.field_end = current_field.field_end;
+            entry.field_start = field.field_start;
+            entry.field_end = field.field_end;
         }
         while (h < names.size()) {
             taken[h] = 1;
@@ -42,12 +75,28 @@ std::vector<found_run> literal_walk(const std::vector<std::string>& names, seq_r
             h = names.size();
             for (size_t i = l + 1; i < names.size(); ++i) {
                 if (taken[i]) continue;
-                int r = seq_next_lower(names[l], names[i]);
+                int r = seq_next<C>(names[l], names[i], field);
                 if (r == seq_successor) h = i;
                 if (r != seq_skip) break;
             }
         }
         out.push_back(entry);
+    }
+    return out;
+}
+
+// A name for a failure message (UTF-16 units below 256 as bytes, others as \uXXXX).
+std::string printable(const std::string& s) { return s; }
+std::string printable(const std::u16string& s) {
+    std::string out;
+    char buf[8];
+    for (char16_t u : s) {
+        if (u < 256) {
+            out += static_cast<char>(u);
+        } else {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(u));
+            out += buf;
+        }
     }
     return out;
 }
@@ -60,12 +109,24 @@ std::vector<std::string> walk_order(std::vector<std::string> raw) {
     for (std::string& s : raw) s = win_lower(s);
     return raw;
 }
+std::vector<std::u16string> walk_order_w(std::vector<std::u16string> raw) {
+    auto mapped = [](std::u16string s, bool lower) {
+        (lower ? win.CharLowerBuffW : win.CharUpperBuffW)(s.data(), static_cast<uint32_t>(s.size()));
+        return s;
+    };
+    std::stable_sort(raw.begin(), raw.end(), [&](const std::u16string& a, const std::u16string& b) {
+        return mapped(a, false) < mapped(b, false);
+    });
+    for (std::u16string& s : raw) s = mapped(s, true);
+    return raw;
+}
 
-std::string show(const std::vector<found_run>& runs, const std::vector<std::string>& names) {
+template <typename C>
+std::string show(const std::vector<found_run>& runs, const std::vector<std::basic_string<C>>& names) {
     std::string text;
     for (const found_run& r : runs) {
         text += "[";
-        for (size_t m : r.members) text += names[m] + " ";
+        for (size_t m : r.members) text += printable(names[m]) + " ";
         text += std::to_string(r.field_start) + ".." + std::to_string(r.field_end) + "] ";
     }
     return text;
@@ -81,12 +142,13 @@ bool same_runs(const std::vector<found_run>& a, const std::vector<found_run>& b)
 }
 
 // find_runs agrees with the literal walk; on a difference, both listings are shown.
-::testing::AssertionResult agrees(const std::vector<std::string>& names, seq_range range) {
+template <typename C>
+::testing::AssertionResult agrees(const std::vector<std::basic_string<C>>& names, seq_range range) {
     std::vector<found_run> expected = literal_walk(names, range);
-    std::vector<found_run> got = find_runs(names, range);
+    std::vector<found_run> got = runs_found(names, range);
     if (same_runs(got, expected)) return ::testing::AssertionSuccess();
     std::string list;
-    for (const std::string& s : names) list += s + " ";
+    for (const auto& s : names) list += printable(s) + " ";
     return ::testing::AssertionFailure()
            << "range (" << range.first << ", " << range.last << ")\nnames: " << list
            << "\ngot:      " << show(got, names) << "\nexpected: " << show(expected, names);
@@ -95,7 +157,7 @@ bool same_runs(const std::vector<found_run>& a, const std::vector<found_run>& b)
 // Each entry as "first-name last-name start..end" or "name" for one file.
 std::vector<std::string> entry_lines(const std::vector<std::string>& names, seq_range range = {1, 0}) {
     std::vector<std::string> lines;
-    for (const found_run& r : find_runs(names, range)) {
+    for (const found_run& r : runs_found(names, range)) {
         std::string line;
         for (size_t m : r.members) line += (line.empty() ? "" : " ") + names[m];
         if (r.members.size() > 1)
@@ -115,7 +177,7 @@ TEST(run_finder, worked_listings) {
     EXPECT_EQ(entry_lines(walk_order({"Scan01.png", "scan02.png", "scan03.png"})),
               (lines{"scan01.png scan02.png scan03.png @5..6"}));
     EXPECT_EQ(entry_lines(walk_order({"img01.jpg", "img01.png", "img02.jpg", "img02.png"})),
-              (lines{"img01.jpg", "img01.png img02.png @4..5", "img02.jpg"}));
+              (lines{"img01.jpg img02.jpg @4..5", "img01.png img02.png @4..5"}));
     EXPECT_EQ(entry_lines(walk_order({"a1.txt", "a10.txt", "a11.txt", "a2.txt"})),
               (lines{"a1.txt a2.txt @2..2", "a10.txt a11.txt @2..3"}));
     EXPECT_EQ(entry_lines(walk_order({"p01.bmp", "p02.bmp", "p04.bmp", "p05.bmp"})),
@@ -192,7 +254,7 @@ TEST(run_finder, folder_shapes_small) {
         for (seq_range range : {seq_range{1, 0}, seq_range{3, 0}, seq_range{1, 9}})
             EXPECT_TRUE(agrees(names, range)) << "first name " << names[0];
     }
-    std::vector<found_run> runs = find_runs(walk_order(frames), {1, 0});
+    std::vector<found_run> runs = runs_found(walk_order(frames), {1, 0});
     ASSERT_EQ(runs.size(), 20u);
     EXPECT_EQ(runs[0].members.size(), 100u);
     EXPECT_EQ(runs[0].field_start, 8u);
@@ -303,17 +365,18 @@ TEST(run_finder, many_skips_then_keyed_search) {
 }
 
 TEST(run_finder, marker_positions_with_exceptions) {
-    // Nearly every name holds "." at 3; x1c does not, so x2. is asked and stops
-    // its search before x2c could follow it.
+    // Nearly every name holds "." at 3; x1c does not, so x2. is asked (no
+    // number there: it is passed over) before x2c follows x1c.
     std::vector<std::string> raw = {"x1c", "x2.", "x2c"};
     for (int i = 0; i < 30; ++i) raw.push_back(std::string(1, static_cast<char>('a' + i % 20)) +
                                                std::to_string(i % 10) + ".");
     std::vector<std::string> names = walk_order(raw);
     EXPECT_TRUE(agrees(names, {1, 0}));
-    std::vector<found_run> runs = find_runs(names, {1, 0});
+    std::vector<found_run> runs = runs_found(names, {1, 0});
     for (const found_run& r : runs) {
         if (names[r.members[0]] == "x1c") {
-            EXPECT_EQ(r.members.size(), 1u) << show(runs, names);
+            ASSERT_EQ(r.members.size(), 2u) << show(runs, names);
+            EXPECT_EQ(names[r.members[1]], "x2c");
         }
     }
 
@@ -333,5 +396,87 @@ TEST(run_finder, marker_positions_with_exceptions) {
         }
         static const seq_range ranges[] = {{1, 0}, {2, 0}, {1, 3}, {2, 4}};
         ASSERT_TRUE(agrees(walk_order(many), ranges[rng() % 4])) << "folder " << folder;
+    }
+}
+
+TEST(run_finder, interleaved_formats_give_one_run_per_format) {
+    // Every frame in several formats: each format is one run from its first frame on.
+    std::mt19937 rng(15);
+    for (int folder = 0; folder < 300; ++folder) {
+        std::vector<std::string> raw;
+        static const char* const formats[] = {".dpx", ".exr", ".jpg", ".JPG", ".png", ".tif", "_a.exr", ".ex"};
+        int kinds = 1 + static_cast<int>(rng() % 5), frames = 2 + static_cast<int>(rng() % 30);
+        int first = static_cast<int>(rng() % 3);
+        for (int f = first; f < first + frames; ++f)
+            for (int k = 0; k < kinds; ++k) {
+                if (rng() % 11 == 0) continue;  // a missing frame splits that format's run
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "beauty.%04d%s", f, formats[(folder + k) % 8]);
+                raw.push_back(buf);
+            }
+        ASSERT_TRUE(agrees(walk_order(raw), {1, 0})) << "folder " << folder;
+    }
+    // beauty.0001.exr ... beauty.0100.exr beside beauty.0001.jpg ... beauty.0100.jpg.
+    std::vector<std::string> plates;
+    std::string exr, jpg;
+    char name[24];
+    for (int i = 1; i <= 100; ++i) {
+        for (const char* ext : {".exr", ".jpg"}) {
+            std::snprintf(name, sizeof name, "beauty.%04d%s", i, ext);
+            plates.push_back(name);
+            (ext[1] == 'e' ? exr : jpg) += (i > 1 ? " " : "") + std::string(name);
+        }
+    }
+    EXPECT_EQ(entry_lines(walk_order(plates)), (lines{exr + " @8..11", jpg + " @8..11"}));
+}
+
+TEST(run_finder, wide_names_agree_with_the_literal_walk) {
+    // Cyrillic and Greek in both cases, CJK, Latin beyond code page 1252, an
+    // emoji (a surrogate pair) and a lone surrogate among digits.
+    static const char16_t* const pieces[] = {u"\u0421\u043d\u0438\u043c\u043e\u043a", u"\u0441\u043d\u0438\u043c\u043e\u043a",
+                                             u"\u03a3", u"\u03c3", u"\u5199\u771f", u"\u0141\u00f3d\u017a", u"\U0001F39E",
+                                             u"\U00010400", u"\U00010428", u"\xD800", u"_", u".", u"a", u"\uFF11"};
+    std::mt19937 rng(1616);
+    for (int folder = 0; folder < 3000; ++folder) {
+        std::vector<std::u16string> bases;
+        for (int b = 0; b < 3; ++b) {
+            std::u16string s;
+            int parts = 1 + static_cast<int>(rng() % 3);
+            for (int k = 0; k < parts; ++k) s += pieces[rng() % 14];
+            bases.push_back(s);
+        }
+        std::vector<std::u16string> raw;
+        int count = 1 + static_cast<int>(rng() % 30);
+        for (int i = 0; i < count; ++i) {
+            std::u16string s = bases[rng() % 3];
+            std::string n = std::to_string(rng() % 12);
+            if (rng() % 2 && n.size() < 2) n = "0" + n;
+            std::u16string number(n.begin(), n.end());
+            size_t at = rng() % (s.size() + 1);
+            raw.push_back(s.substr(0, at) + number + s.substr(at) + (rng() % 3 ? u".jpg" : u".JPG"));
+        }
+        static const seq_range ranges[] = {{1, 0}, {1, 0}, {2, 0}, {3, 6}};
+        std::vector<std::u16string> names = walk_order_w(raw);
+        ASSERT_TRUE(agrees(names, ranges[rng() % 4])) << "folder " << folder;
+    }
+    EXPECT_EQ(printable(std::u16string(u"a\u0416")), "a\\u0416");
+}
+
+TEST(run_finder, names_of_one_length_that_are_no_numbers_are_passed_over_quickly_and_exactly) {
+    // Hashed names with a shared extension: every field holds letters, so every
+    // candidate is passed over; runs hide among them, some endings repeat.
+    std::mt19937 rng(404);
+    for (int folder = 0; folder < 60; ++folder) {
+        std::vector<std::string> raw;
+        const char* digits = folder % 2 ? "0123456789abcdef" : "0123456789";
+        int count = 40 + static_cast<int>(rng() % 400);
+        for (int i = 0; i < count; ++i) {
+            std::string s;
+            for (int k = 0; k < 8; ++k) s += digits[rng() % (folder % 2 ? 16 : 10)];
+            if (rng() % 5 == 0) s.replace(4, 4, "c0de");  // endings shared by many
+            raw.push_back(s + (rng() % 4 ? ".jpg" : ".JPG"));
+        }
+        static const seq_range ranges[] = {{1, 0}, {1, 8}, {3, 0}};
+        ASSERT_TRUE(agrees(walk_order(raw), ranges[folder % 3])) << "folder " << folder;
     }
 }

@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fakes/fake_fs.h"
 #include "sequence/seq_dir.h"
-#include "sequence/listing_lines.h"
-#include "sequence/token_registry.h"
+#include "sequence/name_registry.h"
+#include "sequence/shown_listing.h"
 #include "sequence/walk_model.h"
 #include "support/native_time.h"
 
@@ -16,27 +17,42 @@ using namespace tallyrun;
 
 namespace {
 
-const char* const ini_folder = "C:\\cfg\\";
+const ini_place ini_at{{u"C:\\cfg\\"}, u"tallyrun.ini"};
 const win_filetime when = utc_time(2021, 6, 15, 10, 30, 20);
 const date_time when_local{2021, 6, 15, 10, 30, 20};
 
-// "name: member member ..." for each entry after the folders.
-listing list_fake(const std::string& folder) {
-    listing l;
-    EXPECT_TRUE(seq_dir(folder + "\\*.*", ini_folder, "tallyrun.ini", l)) << folder;
-    return l;
+using shown_char = shown_listing<char>;
+using real_entry = shown_file<char>;
+using virtual_entry = shown_entry<char>;
+
+// The listing of a folder of the fake disk, spelled out.
+shown_char list_fake(const std::string& folder) {
+    listing<char> l;
+    EXPECT_TRUE(seq_dir<char>(folder + "\\*.*", ini_at, l)) << folder;
+    return shown(l);
 }
 
-listing list_names(const std::vector<std::string>& names, const std::string& ini = "") {
+shown_char built(const std::vector<real_entry>& files, const sequence_options& options) {
+    return shown(build_listing(folder_of(files), options));
+}
+
+// The entries a folder listing read, by name.
+std::vector<std::string> read_names(const folder_read<char>& read) {
+    std::vector<std::string> names;
+    for (const listed_file& f : read.files) names.push_back(read.names.substr(f.name_at, f.name_length));
+    return names;
+}
+
+shown_char list_names(const std::vector<std::string>& names, const std::string& ini = "") {
     fake_fs fs;
     for (const std::string& n : names) fs.add_file("C:\\w\\" + n, 10, when);
-    if (!ini.empty()) fs.add_file(std::string(ini_folder) + "tallyrun.ini", ~0ull, {}, 32, ini);
+    if (!ini.empty()) fs.add_file(std::string("C:\\cfg\\tallyrun.ini"), ~0ull, {}, 32, ini);
     return list_fake("C:\\w");
 }
 
 real_entry file(const std::string& name, uint64_t size = 1, date_time t = when_local,
                 uint32_t attributes = 32) {
-    return real_entry{name, t, true, attributes, size};
+    return real_entry{name, step_of(t), attributes, size};
 }
 
 int message_boxes = 0;
@@ -58,7 +74,7 @@ TEST(seq_dir, worked_listings) {
         {{"Scan01.png", "scan02.png", "scan03.png"},
          {"scan01-03.png: Scan01.png scan02.png scan03.png"}},
         {{"img01.jpg", "img01.png", "img02.jpg", "img02.png"},
-         {"img01.jpg: img01.jpg", "img01-02.png: img01.png img02.png", "img02.jpg: img02.jpg"}},
+         {"img01-02.jpg: img01.jpg img02.jpg", "img01-02.png: img01.png img02.png"}},
         {{"a1.txt", "a10.txt", "a11.txt", "a2.txt"},
          {"a1-2.txt: a1.txt a2.txt", "a10-11.txt: a10.txt a11.txt"}},
         {{"p01.bmp", "p02.bmp", "p04.bmp", "p05.bmp"},
@@ -69,7 +85,7 @@ TEST(seq_dir, worked_listings) {
         {{"a01", "a02", "a03"}, {"a01-03: a01 a02 a03"}},
     };
     for (const row& r : rows) {
-        listing l = list_names(r.files);
+        shown_char l = list_names(r.files);
         EXPECT_EQ(file_lines(l), r.expected) << "folder of " << r.files.front() << " ...";
         // "." and ".." come first, as folders, and stand for nothing.
         ASSERT_GE(l.entries.size(), 2u);
@@ -80,7 +96,7 @@ TEST(seq_dir, worked_listings) {
 }
 
 TEST(seq_dir, pattern_and_range_come_from_the_ini_file) {
-    listing l = list_names({"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"},
+    shown_char l = list_names({"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"},
                            "[Options]\nseqpattern=%s..%s\n");
     EXPECT_EQ(file_lines(l), std::vector<std::string>{
                                  "IMG_0001..0003.JPG: IMG_0001.JPG IMG_0002.JPG IMG_0003.JPG"});
@@ -97,12 +113,12 @@ TEST(seq_dir, configuration_is_read_only_for_a_folder_that_lists) {
     fs.add_file("C:\\w\\a.txt", 1, when);
     binding_override box(win.MessageBoxA, count_box);
     message_boxes = 0;
-    listing l;
-    EXPECT_FALSE(seq_dir("C:\\missing\\*.*", ini_folder, "tallyrun.ini", l));
+    listing<char> l;
+    EXPECT_FALSE(seq_dir<char>("C:\\missing\\*.*", ini_at, l));
     EXPECT_EQ(message_boxes, 0) << "a folder that cannot be listed reads no configuration";
-    EXPECT_TRUE(seq_dir("C:\\w\\*.*", ini_folder, "tallyrun.ini", l));
+    EXPECT_TRUE(seq_dir<char>("C:\\w\\*.*", ini_at, l));
     EXPECT_EQ(message_boxes, 1) << "the faulty file is reported at the listing";
-    EXPECT_EQ(file_lines(l), std::vector<std::string>{"a.txt: a.txt"});
+    EXPECT_EQ(file_lines(shown(l)), std::vector<std::string>{"a.txt: a.txt"});
 }
 
 TEST(seq_dir, folders_come_first_and_keep_their_positions) {
@@ -111,7 +127,7 @@ TEST(seq_dir, folders_come_first_and_keep_their_positions) {
     fs.add_folder("C:\\w\\zeta");
     fs.add_file("C:\\w\\B1.txt", 7, when);
     fs.add_folder("C:\\w\\Alpha");
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(l.real_entries.size(), 6u);
     const char* real[] = {".", "..", "zeta", "Alpha", "B1.txt", "b2.txt"};
     for (size_t i = 0; i < 6; ++i) EXPECT_EQ(l.real_entries[i].name, real[i]) << "position " << i + 1;
@@ -126,7 +142,7 @@ TEST(seq_dir, folders_come_first_and_keep_their_positions) {
 TEST(seq_dir, empty_folder_lists_its_two_dot_folders) {
     fake_fs fs;
     fs.add_folder("C:\\empty");
-    listing l = list_fake("C:\\empty");
+    shown_char l = list_fake("C:\\empty");
     ASSERT_EQ(l.entries.size(), 2u);
     EXPECT_EQ(l.real_entries.size(), 2u);
     EXPECT_EQ(l.entries[1].attributes, 16u);
@@ -138,7 +154,7 @@ TEST(seq_dir, hidden_and_system_files_join_runs_and_attributes_fall_to_zero_on_m
     fs.add_file("C:\\w\\h2.dat", 1, when, 2 | 32);
     fs.add_file("C:\\w\\s1.dat", 1, when, 4);
     fs.add_file("C:\\w\\s2.dat", 1, when, 4 | 1);
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(l.entries.size(), 4u);
     EXPECT_EQ(l.entries[2].name, "h1-2.dat");
     EXPECT_EQ(l.entries[2].attributes, 34u) << "equal attributes are kept";
@@ -153,7 +169,7 @@ TEST(seq_dir, sizes_are_true_64_bit_values_and_totals) {
     for (int i = 1; i <= 3; ++i) fs.add_file("C:\\w\\f" + std::to_string(i) + ".exr", 2 * gib, when);
     fs.add_file("C:\\w\\g1.raw", 0xFFFFFFFEull, when);
     fs.add_file("C:\\w\\g2.raw", 1, when);
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(file_lines(l), (std::vector<std::string>{"f1-3.exr: f1.exr f2.exr f3.exr",
                                                        "g1-2.raw: g1.raw g2.raw",
                                                        "movie.mov: movie.mov"}));
@@ -165,7 +181,7 @@ TEST(seq_dir, sizes_are_true_64_bit_values_and_totals) {
 
 TEST(seq_dir, a_total_beyond_the_host_range_saturates) {
     const uint64_t huge = 1ull << 63;
-    listing l = build_listing({file("z1", huge), file("z2", huge), file("z3", huge)}, {});
+    shown_char l = built({file("z1", huge), file("z2", huge), file("z3", huge)}, {});
     ASSERT_EQ(l.entries.size(), 1u);
     EXPECT_EQ(l.entries[0].size, INT64_MAX);
 }
@@ -177,14 +193,14 @@ TEST(seq_dir, times_of_runs_and_single_files) {
     fs.add_file("C:\\w\\diff1.txt", 1, when);
     fs.add_file("C:\\w\\diff2.txt", 1, utc_time(2021, 6, 15, 10, 30, 22));
     fs.add_file("C:\\w\\odd.txt", 1, utc_time(2021, 6, 15, 10, 30, 21));
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(file_lines(l), (std::vector<std::string>{"diff1-2.txt: diff1.txt diff2.txt",
                                                        "odd.txt: odd.txt",
                                                        "same1-2.txt: same1.txt same2.txt"}));
     EXPECT_EQ(l.entries[2].time, no_time);
     // The listing keeps even seconds: 21 s shows as 20 s.
     ASSERT_EQ(l.real_entries[4].name, "odd.txt");
-    EXPECT_EQ(l.real_entries[4].time, when_local);
+    EXPECT_EQ(date_time_of_step(l.real_entries[4].time), when_local);
     EXPECT_EQ(l.entries[3].time, (file_time{when.low, when.high}));
     EXPECT_EQ(l.entries[4].time, (file_time{when.low, when.high}));
 }
@@ -199,7 +215,7 @@ TEST(seq_dir, times_no_dos_date_holds_give_no_time) {
     fs.add_file("C:\\w\\mix2.txt", 1, utc_time(1975, 3, 3));
     fs.add_file("C:\\w\\two1.txt", 1, utc_time(1979, 12, 31));
     fs.add_file("C:\\w\\two2.txt", 1, utc_time(1979, 12, 31));
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(file_lines(l), (std::vector<std::string>{"first.txt: first.txt",
                                                        "last.txt: last.txt", "late.txt: late.txt",
                                                        "mix1-2.txt: mix1.txt mix2.txt",
@@ -212,9 +228,9 @@ TEST(seq_dir, times_no_dos_date_holds_give_no_time) {
         EXPECT_EQ(l.entries[i].time, no_time) << l.entries[i].name;
     const real_entry& old = l.real_entries[7];
     ASSERT_EQ(old.name, "old.txt");
-    EXPECT_FALSE(old.has_time);
-    EXPECT_EQ(old.time, (date_time{0, 0, 0, 0, 0, 0}));
-    EXPECT_TRUE(l.real_entries[5].has_time) << l.real_entries[5].name;
+    EXPECT_EQ(old.time, no_step);
+    EXPECT_EQ(date_time_of_step(old.time), (date_time{0, 0, 0, 0, 0, 0}));
+    EXPECT_NE(l.real_entries[5].time, no_step) << l.real_entries[5].name;
 }
 
 #ifndef _WIN32
@@ -222,9 +238,9 @@ TEST(seq_dir, local_time_follows_the_zone_and_goes_back_to_utc) {
     native_utc_offset_seconds = 3600;
     fake_fs fs;
     fs.add_file("C:\\w\\a.txt", 1, when);
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     native_utc_offset_seconds = 0;
-    EXPECT_EQ(l.real_entries[2].time, (date_time{2021, 6, 15, 11, 30, 20}));
+    EXPECT_EQ(date_time_of_step(l.real_entries[2].time), (date_time{2021, 6, 15, 11, 30, 20}));
     EXPECT_EQ(l.entries[2].time, (file_time{when.low, when.high}));
 }
 #endif
@@ -235,7 +251,7 @@ TEST(seq_dir, generated_names_never_repeat_a_real_name) {
     fs.add_file("C:\\w\\a1.txt", 1, when);
     fs.add_file("C:\\w\\a2.txt", 1, when);
     fs.add_file("C:\\w\\a1-2[2].txt", 1, when);
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     EXPECT_EQ(file_lines(l), (std::vector<std::string>{"a1-2[2].txt: a1-2[2].txt",
                                                        "a1-2[3].txt: a1.txt a2.txt"}));
 }
@@ -244,17 +260,17 @@ TEST(list_folder, refuses_long_paths_whole) {
     fake_fs fs;
     std::string folder = "C:\\" + std::string(246, 'd');  // 249 bytes, so "\*.*" makes 253
     fs.add_file(folder + "\\x.txt", 1, when);
-    std::vector<real_entry> out;
-    EXPECT_TRUE(list_folder(folder + "\\*.*", out));
-    EXPECT_EQ(out.size(), 3u);
+    folder_read<char> out;
+    EXPECT_TRUE(list_folder<char>(folder + "\\*.*", out));
+    EXPECT_EQ(out.files.size(), 3u);
     std::string longer = folder + std::string(2, 'd');  // exactly 255
     fs.add_file(longer + "\\x.txt", 1, when);
-    EXPECT_TRUE(list_folder(longer + "\\*.*", out));
+    EXPECT_TRUE(list_folder<char>(longer + "\\*.*", out));
     std::string too_long = longer + "d";  // 256
     fs.add_file(too_long + "\\x.txt", 1, when);
     fs.searches.clear();
-    EXPECT_FALSE(list_folder(too_long + "\\*.*", out));
-    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(list_folder<char>(too_long + "\\*.*", out));
+    EXPECT_TRUE(out.files.empty());
     EXPECT_TRUE(fs.searches.empty()) << "a cut-down path names another folder: never search it";
 }
 
@@ -263,7 +279,7 @@ TEST(list_folder, names_of_255_bytes_run_like_any_other) {
     std::string stem(250, 'n');
     fs.add_file("C:\\w\\" + stem + "1.txt", 3, when);
     fs.add_file("C:\\w\\" + stem + "2.txt", 4, when);
-    listing l = list_fake("C:\\w");
+    shown_char l = list_fake("C:\\w");
     ASSERT_EQ(l.entries.size(), 3u);
     EXPECT_EQ(l.real_entries[2].name.size(), 255u);
     EXPECT_EQ(l.entries[2].name, stem + "1-2.txt");
@@ -274,33 +290,33 @@ TEST(list_folder, failures) {
     fake_fs fs;
     fs.add_file("C:\\w\\a.txt", 1, when);
     fs.add_file("C:\\w\\b.txt", 1, when);
-    std::vector<real_entry> out;
-    EXPECT_FALSE(list_folder("C:\\nowhere\\*.*", out));
+    folder_read<char> out;
+    EXPECT_FALSE(list_folder<char>("C:\\nowhere\\*.*", out));
     fs.add_folder("D:");
-    EXPECT_FALSE(list_folder("D:\\*.*", out)) << "an empty drive root: nothing matches";
-    EXPECT_FALSE(list_folder(std::string("C:\\w\0x\\*.*", 10), out));
+    EXPECT_FALSE(list_folder<char>("D:\\*.*", out)) << "an empty drive root: nothing matches";
+    EXPECT_FALSE(list_folder<char>(std::string("C:\\w\0x\\*.*", 10), out));
     // A read that breaks off with another error than "no more files" is no listing.
     fs.find_next_fails_after = 2;
     fs.find_next_error = 59;  // ERROR_UNEXP_NET_ERR
-    EXPECT_FALSE(list_folder("C:\\w\\*.*", out));
-    EXPECT_TRUE(out.empty()) << "got " << out.size() << " entries of a half-read folder";
-    listing l;
-    EXPECT_FALSE(seq_dir("C:\\w\\*.*", ini_folder, "tallyrun.ini", l));
+    EXPECT_FALSE(list_folder<char>("C:\\w\\*.*", out));
+    EXPECT_TRUE(out.files.empty()) << "got " << out.files.size() << " entries of a half-read folder";
+    listing<char> l;
+    EXPECT_FALSE(seq_dir<char>("C:\\w\\*.*", ini_at, l));
     fs.find_next_fails_after = -1;
-    EXPECT_TRUE(list_folder("C:\\w\\*.*", out));
-    EXPECT_EQ(out.size(), 4u);
+    EXPECT_TRUE(list_folder<char>("C:\\w\\*.*", out));
+    EXPECT_EQ(out.files.size(), 4u);
 }
 
 TEST(list_folder, attributes_sizes_and_times_of_each_entry) {
     fake_fs fs;
     fs.add_file("C:\\w\\big.bin", (3ull << 32) + 5, when, 0x20 | 0x2 | 0x4 | 0x1 | 0x800);
-    std::vector<real_entry> out;
-    ASSERT_TRUE(list_folder("C:\\w\\*.*", out));
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[2].size, (3ull << 32) + 5);
-    EXPECT_EQ(out[2].attributes, 39u) << "only the six DOS bits are kept";
-    EXPECT_EQ(out[2].time, when_local);
-    EXPECT_EQ(out[0].attributes, 16u);
+    folder_read<char> out;
+    ASSERT_TRUE(list_folder<char>("C:\\w\\*.*", out));
+    ASSERT_EQ(out.files.size(), 3u);
+    EXPECT_EQ(out.files[2].size(), (3ull << 32) + 5);
+    EXPECT_EQ(out.files[2].attributes, 39u) << "only the six DOS bits are kept";
+    EXPECT_EQ(date_time_of_step(out.files[2].time), when_local);
+    EXPECT_EQ(out.files[0].attributes, 16u);
 }
 
 TEST(list_folder, times_of_many_steps_met_in_any_order_convert_each_exactly) {
@@ -319,13 +335,14 @@ TEST(list_folder, times_of_many_steps_met_in_any_order_convert_each_exactly) {
             f.write_time = {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
             entries.push_back(f);
         }
-    std::vector<real_entry> out;
-    ASSERT_TRUE(list_folder("C:\\t\\*.*", out));
-    ASSERT_EQ(out.size(), 82u);
-    for (size_t i = 2; i < out.size(); ++i) {
-        int k = std::stoi(out[i].name.substr(3));
+    folder_read<char> out;
+    ASSERT_TRUE(list_folder<char>("C:\\t\\*.*", out));
+    ASSERT_EQ(out.files.size(), 82u);
+    const std::vector<std::string> names = read_names(out);
+    for (size_t i = 2; i < out.files.size(); ++i) {
+        int k = std::stoi(names[i].substr(3));
         int second = (k * 7) % 40;
-        EXPECT_EQ(out[i].time, (date_time{2022, 2, 3, 4, 5, second - second % 2})) << out[i].name;
+        EXPECT_EQ(date_time_of_step(out.files[i].time), (date_time{2022, 2, 3, 4, 5, second - second % 2})) << names[i];
     }
 }
 
@@ -343,7 +360,7 @@ TEST(seq_dir, a_folder_of_100000_frames) {
         f.write_time = when;
         entries.push_back(f);
     }
-    listing l = list_fake("C:\\big");
+    shown_char l = list_fake("C:\\big");
     ASSERT_EQ(l.entries.size(), 3u);
     EXPECT_EQ(l.entries[2].name, "frame_000001-100000.exr");
     EXPECT_EQ(l.entries[2].members.size(), static_cast<size_t>(count));
@@ -352,7 +369,7 @@ TEST(seq_dir, a_folder_of_100000_frames) {
 }
 
 TEST(seq_dir_parts, single_files_keep_their_name_and_stand_for_themselves) {
-    listing l = build_listing({file("only1.txt", 9), file("other.txt", 4)}, {});
+    shown_char l = built({file("only1.txt", 9), file("other.txt", 4)}, {});
     ASSERT_EQ(l.entries.size(), 2u);
     EXPECT_EQ(l.entries[0].name, "only1.txt");
     EXPECT_EQ(l.entries[0].members, std::vector<size_t>{1});
@@ -363,54 +380,44 @@ TEST(seq_dir_parts, single_files_keep_their_name_and_stand_for_themselves) {
 TEST(seq_dir_parts, sequence_name_lowers_names_but_not_the_pattern) {
     sequence_options o;
     o.seqpattern = "%s_TO_%s (100%%)";
-    listing l = build_listing({file("Scan01.PNG"), file("scan02.png"), file("R%s1.X"), file("R%s2.X")}, o);
+    shown_char l = built({file("Scan01.PNG"), file("scan02.png"), file("R%s1.X"), file("R%s2.X")}, o);
     ASSERT_EQ(l.entries.size(), 2u);
     EXPECT_EQ(l.entries[0].name, "R%s1_TO_2 (100%).X");
     EXPECT_EQ(l.entries[1].name, "scan01_TO_02 (100%).png");
     o.seqpattern = "%s.%s";
-    l = build_listing({file("v1"), file("v2")}, o);
+    l = built({file("v1"), file("v2")}, o);
     EXPECT_EQ(l.entries[0].name, "v1.2") << "the pattern's dot starts the extension";
-    token_init();
-    EXPECT_EQ(unique_token("v1", ".2", 0), "v1.2");
-    token_free();
 }
 
 TEST(seq_dir_parts, same_outer_text_compares_with_case_around_the_field) {
-    current_field = number_field{4, 5};
-    EXPECT_TRUE(same_outer_text("abc01.x", "abc02.x"));
-    EXPECT_FALSE(same_outer_text("abc01.x", "aBc02.x"));
-    EXPECT_FALSE(same_outer_text("abc01.x", "abc02.X"));
-    EXPECT_TRUE(same_outer_text("abc01.x", "abc99.x"));
+    const number_field field{4, 5};
+    EXPECT_TRUE(same_outer_text<char>("abc01.x", "abc02.x", field));
+    EXPECT_FALSE(same_outer_text<char>("abc01.x", "aBc02.x", field));
+    EXPECT_FALSE(same_outer_text<char>("abc01.x", "abc02.X", field));
+    EXPECT_TRUE(same_outer_text<char>("abc01.x", "abc99.x", field));
 }
 
 TEST(seq_dir_parts, fill_template_takes_four_slots_and_halves_percent_pairs) {
     const std::string_view slots[4] = {"a", "1", "9", ".%s"};
-    EXPECT_EQ(fill_template("%s%s-%s%s", slots), "a1-9.%s");
-    EXPECT_EQ(fill_template("%s%s%%%s%s", slots), "a1%9.%s");
-    EXPECT_EQ(fill_template("%s[%s %s]%s", slots), "a[1 9].%s");
-}
-
-TEST(seq_dir_parts, attribute_letters_and_bits) {
-    EXPECT_EQ(attribute_letters(0x3F), "rhsdav");
-    EXPECT_EQ(dos_attr("rhsdav"), 63u);
-    EXPECT_EQ(dos_attr("a"), 32u);
-    EXPECT_EQ(dos_attr("v"), 8u);
-    EXPECT_EQ(dos_attr("dx?R"), 16u) << "other letters are ignored";
-    EXPECT_EQ(dos_attr(""), 0u);
+    EXPECT_EQ(fill_template<char>("%s%s-%s%s", slots), "a1-9.%s");
+    EXPECT_EQ(fill_template<char>("%s%s%%%s%s", slots), "a1%9.%s");
+    EXPECT_EQ(fill_template<char>("%s[%s %s]%s", slots), "a[1 9].%s");
 }
 
 TEST(seq_dir_parts, upper_name_order) {
-    auto cmp = [](const char* a, const char* b) { return compare_upper_names(file(a), file(b)); };
-    EXPECT_EQ(cmp("abc", "ABC"), 0);
-    EXPECT_EQ(cmp("abc", "abd"), -1);
-    EXPECT_EQ(cmp("abcd", "abc"), 1) << "a leading part comes first";
-    EXPECT_EQ(cmp("a_1", "aB"), 1) << "upper-cased, '_' sorts after the letters";
-    EXPECT_EQ(cmp("\xE9t\xE9", "zzz"), 1) << "bytes compare unsigned";
-    std::vector<real_entry> sorted =
-        sort_upper_names({file("b"), file("A"), file("a"), file("_"), file("B")});
-    std::string order;
-    for (const real_entry& e : sorted) order += e.name;
-    EXPECT_EQ(order, "AabB_") << "equal names keep their order";
+    // Names of no run come out in the order of their upper-cased names.
+    auto order = [](std::vector<std::string> names) {
+        std::vector<real_entry> files;
+        for (const std::string& n : names) files.push_back(file(n));
+        std::string text;
+        for (const virtual_entry& e : built(files, {}).entries) text += (text.empty() ? "" : " ") + e.name;
+        return text;
+    };
+    EXPECT_EQ(order({"abd", "abc"}), "abc abd");
+    EXPECT_EQ(order({"abcd", "abc"}), "abc abcd") << "a leading part comes first";
+    EXPECT_EQ(order({"a_x", "aB"}), "aB a_x") << "upper-cased, '_' sorts after the letters";
+    EXPECT_EQ(order({"\xE9t\xE9", "zzz"}), "zzz \xE9t\xE9") << "bytes compare unsigned";
+    EXPECT_EQ(order({"b", "A", "a", "_", "B"}), "A a b B _") << "equal names keep their order";
 }
 
 TEST(seq_dir_parts, day_numbers_and_file_times) {
@@ -474,8 +481,7 @@ std::vector<real_entry> random_folder(std::mt19937& rng) {
     for (size_t i = 0; i < n; ++i) {
         real_entry e;
         e.name = random_name(rng);
-        e.has_time = rng() % 10 != 0;
-        e.time = e.has_time ? times[rng() % 3] : date_time{0, 0, 0, 0, 0, 0};
+        e.time = rng() % 10 != 0 ? step_of(times[rng() % 3]) : no_step;
         static const uint32_t attrs[] = {32, 32, 32, 32, 33, 2, 4, 0, 16};
         e.attributes = attrs[rng() % 9];
         e.size = e.attributes & 16 ? 0 : rng() % 3 == 0 ? (1ull << 62) + rng() : rng() % 1000;
@@ -495,7 +501,7 @@ sequence_options random_options(std::mt19937& rng) {
     return o;
 }
 
-std::string show(const listing& l) {
+std::string show(const shown_char& l) {
     std::string s;
     for (const virtual_entry& e : l.entries) {
         s += "  " + e.name + " size " + std::to_string(e.size) + " attr " +
@@ -507,7 +513,7 @@ std::string show(const listing& l) {
     return s;
 }
 
-bool same(const listing& a, const listing& b) {
+bool same(const shown_char& a, const shown_char& b) {
     if (a.entries.size() != b.entries.size() || a.real_entries.size() != b.real_entries.size())
         return false;
     for (size_t i = 0; i < a.entries.size(); ++i) {
@@ -535,7 +541,7 @@ TEST(seq_dir_oracle, agrees_with_the_literal_walk_on_random_folders) {
         std::mt19937 rng(static_cast<unsigned>(seed));
         std::vector<real_entry> folder = random_folder(rng);
         sequence_options o = random_options(rng);
-        listing got = build_listing(folder, o), want = model_listing(folder, o);
+        shown_char got = built(folder, o), want = model_listing(folder, o);
         for (const virtual_entry& e : want.entries) runs += e.members.size() > 1;
         if (!same(got, want)) {
             ++mismatches;
@@ -573,9 +579,115 @@ TEST(seq_dir_oracle, agrees_on_the_benchmark_shapes) {
         shapes[3].push_back(file(name));
     }
     for (const std::vector<real_entry>& shape : shapes) {
-        listing got = build_listing(shape, {}), want = model_listing(shape, {});
+        shown_char got = built(shape, {}), want = model_listing(shape, {});
         EXPECT_TRUE(same(got, want)) << shape.front().name << " ...\ngot:\n"
                                      << show(got) << "expected:\n"
                                      << show(want);
     }
+}
+
+// ---- The wide side: the same walk on UTF-16 names. ----
+
+namespace {
+
+std::u16string widened(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+std::vector<shown_file<char16_t>> random_wide_folder(std::mt19937& rng) {
+    // Cyrillic and Greek in both cases, CJK, Latin beyond code page 1252, an
+    // emoji (a surrogate pair), a lone surrogate and a fullwidth digit.
+    static const char16_t* const pieces[] = {u"\u0421\u043d\u0438\u043c\u043e\u043a", u"\u0441\u041d\u0418",
+                                             u"\u03a3", u"\u03c2", u"\u5199\u771f", u"\u0141\u00f3d\u017a",
+                                             u"\U0001F39E", u"\U00010400", u"\xDC01", u"\uFF11", u"_", u".", u"a"};
+    std::vector<shown_file<char16_t>> entries;
+    std::set<std::u16string> seen;  // no two names equal ignoring case
+    std::u16string bases[3];  // a few per folder, so that runs form
+    for (std::u16string& b : bases)
+        for (int k = 1 + static_cast<int>(rng() % 2); k > 0; --k) b += pieces[rng() % 13];
+    size_t n = rng() % 30;
+    for (size_t i = 0; i < n; ++i) {
+        std::u16string name = bases[rng() % 3];
+        std::string digits = std::to_string(rng() % 12);
+        if (rng() % 2 && digits.size() < 2) digits = "0" + digits;
+        name += widened(digits) + (rng() % 3 ? u".jpg" : u".JPG");
+        std::u16string lowered = name;
+        utf16_lower_buff(lowered.data(), static_cast<uint32_t>(lowered.size()));
+        if (!seen.insert(lowered).second) continue;
+        shown_file<char16_t> e;
+        e.name = name;
+        e.time = rng() % 10 ? static_cast<local_step>(rng() % 2) : no_step;
+        e.attributes = rng() % 12 ? 32 : 16;
+        e.size = e.attributes & 16 ? 0 : rng() % 1000;
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+template <typename C>
+std::vector<std::string> lines_of(const shown_listing<C>& l) {
+    std::vector<std::string> out;
+    for (const shown_entry<C>& e : l.entries) {
+        std::string line;
+        for (C c : e.name) line += c < 128 ? static_cast<char>(c) : '?';
+        line += " " + std::to_string(e.size) + " " + std::to_string(e.attributes) + " " +
+                std::to_string(e.time.high) + ":" + std::to_string(e.time.low);
+        for (size_t m : e.members) line += " " + std::to_string(m);
+        out.push_back(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(seq_dir_oracle, the_wide_side_agrees_with_the_literal_walk_on_random_folders) {
+    int runs = 0;
+    for (int seed = 1; seed <= 1500; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        std::vector<shown_file<char16_t>> folder = random_wide_folder(rng);
+        sequence_options o = random_options(rng);
+        shown_listing<char16_t> got = shown(build_listing(folder_of(folder), o)), want = model_listing(folder, o);
+        for (const auto& e : want.entries) runs += e.members.size() > 1;
+        bool same_names = got.real_entries.size() == want.real_entries.size();
+        for (size_t i = 0; same_names && i < got.real_entries.size(); ++i)
+            same_names = got.real_entries[i].name == want.real_entries[i].name;
+        std::vector<std::u16string> got_names, want_names;
+        for (const auto& e : got.entries) got_names.push_back(e.name);
+        for (const auto& e : want.entries) want_names.push_back(e.name);
+        ASSERT_TRUE(same_names && got_names == want_names && lines_of(got) == lines_of(want))
+            << "seed " << seed << ", pattern " << o.seqpattern;
+    }
+    EXPECT_GT(runs, 1500 / 4) << "the random folders hold too few runs to prove much";
+}
+
+TEST(seq_dir_oracle, both_sides_list_an_ascii_folder_alike) {
+    for (int seed = 1; seed <= 1500; ++seed) {
+        std::mt19937 rng(static_cast<unsigned>(seed));
+        std::vector<real_entry> folder = random_folder(rng);
+        sequence_options o = random_options(rng);
+        std::vector<shown_file<char16_t>> wide;
+        for (const real_entry& e : folder) wide.push_back({widened(e.name), e.time, e.attributes, e.size});
+        ASSERT_EQ(lines_of(built(folder, o)), lines_of(shown(build_listing(folder_of(wide), o)))) << "seed " << seed;
+    }
+}
+
+TEST(seq_dir, wide_names_run_by_their_own_units) {
+    const win_filetime t = when;
+    fake_fs fs;
+    for (const char16_t* n : {u"\u041f\u0440\u0438\u0432\u0435\u0442_01.jpg", u"\u041f\u0440\u0438\u0432\u0435\u0442_02.jpg",
+                              u"\u041f\u0440\u0438\u0432\u0435\u0442_03.jpg", u"\u5199\u771f_01.png", u"\u5199\u771f_02.png",
+                              u"\u5199\u771f_03.png", u"\u041c\u0438\u0440_01.jpg", u"\U0001F39E_0001.exr",
+                              u"\U0001F39E_0002.exr", u"\u0421\u043d\u0438\u043c\u043e\u043a_01.jpg",
+                              u"\u0441\u043d\u0438\u043c\u043e\u043a_02.jpg"})
+        fs.add_file(std::u16string(u"C:\\w\\") + n, 10, t);
+    listing<char16_t> l;
+    ASSERT_TRUE(seq_dir<char16_t>(u"C:\\w\\*.*", ini_at, l));
+    std::vector<std::string> names;
+    for (const auto& e : shown(l).entries) names.push_back(utf8(e.name));
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "Мир_01.jpg", "Привет_01-03.jpg", "снимок_01-02.jpg",
+                                               "写真_01-03.png", "🎞_0001-0002.exr"}));
+    // The 8-bit side sees question marks and keeps the two names that read alike apart by length only.
+    listing<char> narrow;
+    ASSERT_TRUE(seq_dir<char>("C:\\w\\*.*", ini_at, narrow));
+    std::vector<std::string> narrow_names;
+    for (const auto& e : shown(narrow).entries) narrow_names.push_back(e.name);
+    EXPECT_EQ(narrow_names.size(), 7u);
 }

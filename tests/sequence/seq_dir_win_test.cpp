@@ -9,12 +9,25 @@
 #include <vector>
 
 #include "sequence/seq_dir.h"
-#include "sequence/listing_lines.h"
+#include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 namespace fs = std::filesystem;
 
 namespace {
+
+using shown_char = shown_listing<char>;
+using virtual_entry = shown_entry<char>;
+using real_entry = shown_file<char>;
+const ini_place nowhere{{u""}, u"tallyrun.ini"};
+
+// The listing of a real folder, spelled out; nothing when it cannot be listed.
+bool list(const std::string& search, shown_char& out) {
+    listing<char> l;
+    if (!seq_dir<char>(search, nowhere, l)) return false;
+    out = shown(l);
+    return true;
+}
 
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 struct temp_folder {
@@ -57,7 +70,7 @@ TEST(seq_dir_win, worked_listings_on_disk) {
         {{"Scan01.png", "scan02.png", "scan03.png"},
          {"scan01-03.png: Scan01.png scan02.png scan03.png"}},
         {{"img01.jpg", "img01.png", "img02.jpg", "img02.png"},
-         {"img01.jpg: img01.jpg", "img01-02.png: img01.png img02.png", "img02.jpg: img02.jpg"}},
+         {"img01-02.jpg: img01.jpg img02.jpg", "img01-02.png: img01.png img02.png"}},
         {{"frame98.tif", "frame99.tif", "frame100.tif"},
          {"frame100.tif: frame100.tif", "frame98-99.tif: frame98.tif frame99.tif"}},
         {{"a1.txt", "a2.txt", "a1-2.txt"}, {"a1-2.txt: a1-2.txt", "a1-2[2].txt: a1.txt a2.txt"}},
@@ -65,8 +78,8 @@ TEST(seq_dir_win, worked_listings_on_disk) {
     for (const row& r : rows) {
         temp_folder t;
         for (const std::string& n : r.files) t.add(n);
-        listing l;
-        ASSERT_TRUE(seq_dir(t.search(), "", "tallyrun.ini", l)) << t.search();
+        shown_char l;
+        ASSERT_TRUE(list(t.search(), l)) << t.search();
         EXPECT_EQ(file_lines(l), r.expected) << "folder of " << r.files.front() << " ...";
         size_t dots = 0;
         for (const virtual_entry& e : l.entries) dots += e.name == "." || e.name == "..";
@@ -88,8 +101,8 @@ TEST(seq_dir_win, sizes_attributes_and_times_of_real_files) {
     fs::permissions(ro[1], fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
 
-    listing l;
-    ASSERT_TRUE(seq_dir(t.search(), "", "tallyrun.ini", l));
+    shown_char l;
+    ASSERT_TRUE(list(t.search(), l));
     ASSERT_EQ(file_lines(l), (std::vector<std::string>{"c1-2.bin: c1.bin c2.bin", "huge.bin: huge.bin",
                                                        "lone.bin: lone.bin", "m1-2.txt: m1.txt m2.txt",
                                                        "r1-2.txt: r1.txt r2.txt"}));
@@ -106,19 +119,19 @@ TEST(seq_dir_win, sizes_attributes_and_times_of_real_files) {
     EXPECT_EQ(by_name[0]->time, by_name[2]->time) << "a run of equal times keeps that time";
     EXPECT_EQ(by_name[3]->time, no_time) << "members of different times";
     for (const real_entry& e : l.real_entries) {
-        EXPECT_TRUE(e.has_time) << e.name;
-        EXPECT_GE(e.time.year, 2020) << e.name;
-        EXPECT_EQ(e.time.second % 2, 0) << e.name;
+        EXPECT_NE(e.time, no_step) << e.name;
+        EXPECT_GE(date_time_of_step(e.time).year, 2020) << e.name;
+        EXPECT_EQ(date_time_of_step(e.time).second % 2, 0) << e.name;
     }
 }
 
 TEST(seq_dir_win, folders_that_cannot_be_listed) {
     temp_folder t;
-    listing l;
-    EXPECT_FALSE(seq_dir((t.path / "missing").string() + "\\*.*", "", "tallyrun.ini", l));
+    shown_char l;
+    EXPECT_FALSE(list((t.path / "missing").string() + "\\*.*", l));
     std::string deep = t.path.string();
     while (deep.size() < 260) deep += "\\dddddddddddddddddddd";
-    EXPECT_FALSE(seq_dir(deep + "\\*.*", "", "tallyrun.ini", l));
-    std::vector<real_entry> out;
-    EXPECT_FALSE(list_folder(t.path.string() + "\\" + std::string(300 - t.path.string().size(), 'x'), out));
+    EXPECT_FALSE(list(deep + "\\*.*", l));
+    folder_read<char> out;
+    EXPECT_FALSE(list_folder<char>(t.path.string() + "\\" + std::string(300 - t.path.string().size(), 'x'), out));
 }

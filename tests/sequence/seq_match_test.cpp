@@ -3,11 +3,18 @@
 
 #include <string>
 
+#include "config/text.h"
 #include "sequence/seq_match.h"
 
 using namespace tallyrun;
 
 namespace {
+
+// The tests on names lower-cased first, as the listing gives them; field is
+// the number field the last successful seq_def fixed.
+number_field field;
+int def(std::string a, std::string b, seq_range range) { return seq_def<char>(win_lower(a), win_lower(b), range, field); }
+int next(std::string a, std::string b) { return seq_next<char>(win_lower(a), win_lower(b), field); }
 
 struct def_case {
     const char* first;
@@ -22,10 +29,10 @@ const def_case worked[] = {
     {"IMG_0001.JPG", "IMG_0003.JPG", {1, 0}, 0, 0, 0},
     {"a1.txt", "a10.txt", {1, 0}, 1, 0, 0},
     {"x19.txt", "x20.txt", {1, 0}, 2, 2, 3},
-    {"img01.jpg", "img01.png", {1, 0}, 0, 0, 0},
+    {"img01.jpg", "img01.png", {1, 0}, 1, 0, 0},
     {"img01.png", "img02.jpg", {1, 0}, 1, 0, 0},
     {"v1_001.txt", "v2_001.txt", {1, 0}, 2, 2, 2},
-    {"p1q.txt", "p2r.txt", {1, 0}, 0, 0, 0},
+    {"p1q.txt", "p2r.txt", {1, 0}, 1, 0, 0},
     {"a1b9.txt", "a2b1.txt", {1, 0}, 1, 0, 0},
     {"a1b9.txt", "a2b1.txt", {3, 0}, 0, 0, 0},
     {"take1_shot1.wav", "take2_shot1.wav", {1, 0}, 2, 5, 5},
@@ -38,93 +45,117 @@ const def_case worked[] = {
 };
 
 std::string describe(const def_case& c) {
-    return std::string("seq_def(") + c.first + ", " + c.candidate + ", (" +
+    return std::string("def(") + c.first + ", " + c.candidate + ", (" +
            std::to_string(c.range.first) + ", " + std::to_string(c.range.last) + "))";
 }
 
 // Fixes a field through a successful seq_def, as the builder does before seq_next.
 void set_field(const char* a, const char* b, seq_range range = {}) {
-    ASSERT_EQ(seq_def(a, b, range), seq_successor) << a << " / " << b;
+    ASSERT_EQ(def(a, b, range), seq_successor) << a << " / " << b;
 }
 
 }  // namespace
 
 TEST(seq_def, worked_results) {
     for (const def_case& c : worked) {
-        current_field = number_field{99, 99};
-        EXPECT_EQ(seq_def(c.first, c.candidate, c.range), c.result) << describe(c);
+        field = number_field{99, 99};
+        EXPECT_EQ(def(c.first, c.candidate, c.range), c.result) << describe(c);
         if (c.result == seq_successor) {
-            EXPECT_EQ(current_field.field_start, c.start) << describe(c);
-            EXPECT_EQ(current_field.field_end, c.end) << describe(c);
+            EXPECT_EQ(field.field_start, c.start) << describe(c);
+            EXPECT_EQ(field.field_end, c.end) << describe(c);
         } else {
-            EXPECT_EQ(current_field.field_start, 99u) << describe(c) << " changed the field";
+            EXPECT_EQ(field.field_start, 99u) << describe(c) << " changed the field";
         }
     }
 }
 
-TEST(seq_def, lowered_variant_answers_the_same_on_lowered_names) {
-    EXPECT_EQ(seq_def_lower("img_0001.jpg", "img_0002.jpg", {}), seq_successor);
-    EXPECT_EQ(current_field.field_start, 5u);
-    // The variant does not lower-case: differing case is a differing letter.
-    EXPECT_EQ(seq_def("A1.x", "a2.x", {}), seq_successor);
-    EXPECT_EQ(seq_def_lower("A1.x", "a2.x", {}), seq_stop);
+TEST(seq_def, takes_names_already_lowered) {
+    EXPECT_EQ(seq_def<char>("img_0001.jpg", "img_0002.jpg", {}, field), seq_successor);
+    EXPECT_EQ(field.field_start, 5u);
+    // The test itself does not lower-case: differing case is a differing letter.
+    EXPECT_EQ(def("A1.x", "a2.x", {}), seq_successor);
+    EXPECT_EQ(seq_def<char>("A1.x", "a2.x", {}, field), seq_skip) << "the field A1/a2 is no number";
 }
 
 TEST(seq_def, lengths_and_range_start) {
-    EXPECT_EQ(seq_def("a1.txt", "a2.txtx", {}), seq_skip);
-    EXPECT_EQ(seq_def("zzzzz", "a", {}), seq_skip);
-    EXPECT_EQ(seq_def("a1", "a2", {3, 0}), seq_skip) << "names shorter than first";
-    EXPECT_EQ(seq_def("a12", "a13", {3, 0}), seq_successor);
-    EXPECT_EQ(current_field.field_start, 3u);
-    EXPECT_EQ(seq_def("x1.txt", "y2.txt", {2, 0}), seq_stop) << "differs before first";
-    EXPECT_EQ(seq_def("a1_x", "a1_y", {1, 3}), seq_skip) << "differs only after last";
-    EXPECT_EQ(seq_def("AbC1", "aBc1", {}), seq_skip) << "equal ignoring case";
+    EXPECT_EQ(def("a1.txt", "a2.txtx", {}), seq_skip);
+    EXPECT_EQ(def("zzzzz", "a", {}), seq_skip);
+    EXPECT_EQ(def("a1", "a2", {3, 0}), seq_skip) << "names shorter than first";
+    EXPECT_EQ(def("a12", "a13", {3, 0}), seq_successor);
+    EXPECT_EQ(field.field_start, 3u);
+    EXPECT_EQ(def("x1.txt", "y2.txt", {2, 0}), seq_stop) << "differs before first";
+    EXPECT_EQ(def("a1_x", "a1_y", {1, 3}), seq_skip) << "differs only after last";
+    EXPECT_EQ(def("AbC1", "aBc1", {}), seq_skip) << "equal ignoring case";
 }
 
 TEST(seq_def, numbers_that_are_no_successor) {
-    EXPECT_EQ(seq_def("a05", "a04", {}), seq_stop);
-    EXPECT_EQ(seq_def("a05", "a07", {}), seq_stop);
-    EXPECT_EQ(seq_def("a05", "a95", {}), seq_stop);
-    EXPECT_EQ(seq_def("a09", "a10", {}), seq_successor);
-    EXPECT_EQ(current_field.field_start, 2u);
-    EXPECT_EQ(current_field.field_end, 3u);
-    // A letter inside the span up to the first equal non-digit makes it no number.
-    EXPECT_EQ(seq_def("a1b.x", "a2c.x", {}), seq_stop);
+    EXPECT_EQ(def("a05", "a04", {}), seq_stop);
+    EXPECT_EQ(def("a05", "a07", {}), seq_stop);
+    EXPECT_EQ(def("a05", "a95", {}), seq_stop);
+    EXPECT_EQ(def("a09", "a10", {}), seq_successor);
+    EXPECT_EQ(field.field_start, 2u);
+    EXPECT_EQ(field.field_end, 3u);
+    // A letter inside the span up to the first equal non-digit makes it no
+    // number: not this candidate, but a later one may still be.
+    EXPECT_EQ(def("a1b.x", "a2c.x", {}), seq_skip);
 }
 
 TEST(seq_def, long_fields_compare_through_doubles) {
     // 16 digits: 2^53 and 2^53 + 1 read as the same double.
-    EXPECT_EQ(seq_def("n9007199254740992", "n9007199254740993", {}), seq_skip);
-    EXPECT_EQ(seq_def("n900719925474099", "n900719925474100", {}), seq_successor);
-    EXPECT_EQ(number_of("000000000000000000000000000000007"), 7.0);
-    EXPECT_EQ(number_of(""), 0.0);
-    EXPECT_EQ(number_of("007"), 7.0);
+    EXPECT_EQ(def("n9007199254740992", "n9007199254740993", {}), seq_skip);
+    EXPECT_EQ(def("n900719925474099", "n900719925474100", {}), seq_successor);
+    EXPECT_EQ(number_of<char>("000000000000000000000000000000007"), 7.0);
+    EXPECT_EQ(number_of<char>(""), 0.0);
+    EXPECT_EQ(number_of<char>("007"), 7.0);
 }
 
 TEST(seq_next, uses_the_field_of_the_last_successful_seq_def) {
     set_field("IMG_0001.JPG", "IMG_0002.JPG");
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "img_0003.jpg"), seq_successor);
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMG_0002.JPG"), seq_skip) << "same number";
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMG_0003.PNG"), seq_skip) << "text after differs";
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMG_00003.JPG"), seq_skip) << "length differs";
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMX_0003.JPG"), seq_stop) << "text before differs";
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMG_0004.JPG"), seq_stop) << "a gap";
-    EXPECT_EQ(seq_next("IMG_0002.JPG", "IMG_00a3.JPG"), seq_stop) << "not digits";
-    EXPECT_EQ(current_field.field_start, 5u);
-    EXPECT_EQ(current_field.field_end, 8u);
+    EXPECT_EQ(next("IMG_0002.JPG", "img_0003.jpg"), seq_successor);
+    EXPECT_EQ(next("IMG_0002.JPG", "IMG_0002.JPG"), seq_skip) << "same number";
+    EXPECT_EQ(next("IMG_0002.JPG", "IMG_0003.PNG"), seq_skip) << "text after differs";
+    EXPECT_EQ(next("IMG_0002.JPG", "IMG_00003.JPG"), seq_skip) << "length differs";
+    EXPECT_EQ(next("IMG_0002.JPG", "IMX_0003.JPG"), seq_stop) << "text before differs";
+    EXPECT_EQ(next("IMG_0002.JPG", "IMG_0004.JPG"), seq_stop) << "a gap";
+    EXPECT_EQ(next("IMG_0002.JPG", "IMG_00a3.JPG"), seq_stop) << "not digits";
+    EXPECT_EQ(field.field_start, 5u);
+    EXPECT_EQ(field.field_end, 8u);
 }
 
 TEST(seq_next, the_field_keeps_its_width) {
     set_field("f98.tif", "f99.tif");
-    EXPECT_EQ(seq_next("f99.tif", "f100.tif"), seq_skip) << "99 is not followed by 100";
+    EXPECT_EQ(next("f99.tif", "f100.tif"), seq_skip) << "99 is not followed by 100";
     set_field("f098.tif", "f099.tif");
-    EXPECT_EQ(seq_next("f099.tif", "f100.tif"), seq_successor);
+    EXPECT_EQ(next("f099.tif", "f100.tif"), seq_successor);
 }
 
 TEST(seq_digits, is_digit_and_all_digits) {
-    for (int c = 0; c < 256; ++c) EXPECT_EQ(is_digit(c), c >= 48 && c <= 57) << "code " << c;
-    EXPECT_TRUE(all_digits(""));
-    EXPECT_TRUE(all_digits("0123456789"));
-    EXPECT_FALSE(all_digits("12a"));
-    EXPECT_FALSE(all_digits(std::string("1\xB2", 2))) << "superscript two is no digit";
+    for (int c = 0; c < 256; ++c) EXPECT_EQ(is_digit(static_cast<char>(c)), c >= 48 && c <= 57) << "code " << c;
+    for (int c = 0; c < 65536; ++c) EXPECT_EQ(is_digit(static_cast<char16_t>(c)), c >= 48 && c <= 57) << "unit " << c;
+    EXPECT_TRUE(all_digits<char>(""));
+    EXPECT_TRUE(all_digits<char>("0123456789"));
+    EXPECT_FALSE(all_digits<char>("12a"));
+    EXPECT_FALSE(all_digits<char>(std::string("1\xB2", 2))) << "superscript two is no digit";
+    EXPECT_FALSE(all_digits<char16_t>(u"1\uFF12")) << "a fullwidth two is no digit";
+    EXPECT_FALSE(all_digits<char16_t>(u"\u0661\u0662")) << "Arabic-Indic digits are none either";
+}
+
+TEST(seq_def, wide_names_count_positions_in_utf16_units) {
+    number_field f;
+    EXPECT_EQ(seq_def<char16_t>(u"\u0441\u043d\u0438\u043c\u043e\u043a_01.jpg", u"\u0441\u043d\u0438\u043c\u043e\u043a_02.jpg", {}, f),
+              seq_successor);
+    EXPECT_EQ(f.field_start, 8u);
+    EXPECT_EQ(f.field_end, 9u);
+    // An emoji is two units: the field of "\U0001F39E_0001" starts at unit 4.
+    EXPECT_EQ(seq_def<char16_t>(u"\U0001F39E_0001.exr", u"\U0001F39E_0002.exr", {}, f), seq_successor);
+    EXPECT_EQ(f.field_start, 4u);
+    EXPECT_EQ(f.field_end, 7u);
+    EXPECT_EQ(seq_def<char16_t>(u"\U0001F39E_0001.exr", u"\U0001F39E_0002.exr", {5, 0}, f), seq_successor);
+    EXPECT_EQ(f.field_start, 5u) << "range positions count units";
+    // Two names that an 8-bit side would both show as ??_01 are different texts here.
+    EXPECT_EQ(seq_def<char16_t>(u"\u5199\u771f_01.png", u"\u753b\u50cf_02.png", {}, f), seq_skip);
+    EXPECT_EQ(seq_def<char16_t>(u"\u5199\u771f_01.png", u"\u753b\u771f_02.png", {2, 0}, f), seq_stop)
+        << "text before the field differs";
+    EXPECT_EQ(seq_next<char16_t>(u"x\uFF11.txt", u"x\uFF12.txt", number_field{2, 2}), seq_stop)
+        << "fullwidth digits never make a number";
 }

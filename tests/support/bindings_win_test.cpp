@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "config/text.h"
+#include "support/case_map.h"
+#include "support/wide.h"
 #include "dialog/templates.h"
 #include "plugin/startup.h"
 #include "support/bindings.h"
@@ -88,8 +90,59 @@ TEST(bindings_win, case_mapping_of_texts_agrees_with_windows_byte_for_byte) {
         lower ? win.CharLowerBuffA(real.data(), n) : win.CharUpperBuffA(real.data(), n);
         std::string got = lower ? win_lower(all_bytes()) : win_upper(all_bytes());
         const std::string text = all_bytes();
-        mapped_texts all = lower ? win_lower_joined({text, "x"}) : win_upper_joined({text, "x"});
+        case_map<char> cases;
+        joined_texts<char> all = cases.joined({text, "x"}, lower);
         EXPECT_EQ(got, real) << (lower ? "lower" : "upper");
         EXPECT_EQ(all[0], real) << (lower ? "lower" : "upper") << ", many at once";
     }
+}
+
+// Every unit alone, and every surrogate pair: the native stand-ins map UTF-16
+// exactly as CharLowerBuffW and CharUpperBuffW do, and so does a listing's case map.
+TEST(bindings_win, utf16_stand_ins_agree_with_char_lower_and_upper_buff_w) {
+    for (bool lower : {true, false}) {
+        auto real = lower ? win.CharLowerBuffW : win.CharUpperBuffW;
+        auto fake = lower ? utf16_lower_buff : utf16_upper_buff;
+        int differences = 0;
+        for (uint32_t u = 0; u < 65536; ++u) {
+            char16_t a = static_cast<char16_t>(u), b = a;
+            real(&a, 1);
+            fake(&b, 1);
+            if (a != b && ++differences <= 5)
+                ADD_FAILURE() << (lower ? "lower" : "upper") << " of unit " << u << ": stand-in got " << +b
+                              << ", Windows gives " << +a;
+        }
+        for (uint32_t c = 0x10000; c <= 0x10FFFF; ++c) {
+            char16_t a[2] = {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
+                             static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+            char16_t b[2] = {a[0], a[1]};
+            real(a, 2);
+            fake(b, 2);
+            if ((a[0] != b[0] || a[1] != b[1]) && ++differences <= 5)
+                ADD_FAILURE() << (lower ? "lower" : "upper") << " of U+" << std::hex << c << ": stand-in got "
+                              << +b[0] << " " << +b[1] << ", Windows gives " << +a[0] << " " << +a[1];
+        }
+        EXPECT_EQ(differences, 0) << (lower ? "lower" : "upper");
+        // Texts mixing both, through the listing's case map.
+        std::u16string text = u"\u0421\u043d\u0418\U00010400\xD800x\u03a3\U0001E900_\u0130";
+        std::u16string by_windows = text, by_map = text;
+        real(by_windows.data(), static_cast<uint32_t>(by_windows.size()));
+        case_map<char16_t> cases;
+        lower ? cases.lower(by_map.data(), by_map.size()) : cases.upper(by_map.data(), by_map.size());
+        EXPECT_EQ(by_map, by_windows) << (lower ? "lower" : "upper");
+    }
+}
+
+// The 8-bit side's conversions to and from UTF-16 agree with the stand-ins for every byte.
+TEST(bindings_win, code_page_stand_ins_agree_with_the_conversions) {
+    std::string all = all_bytes();
+    std::u16string wide(all.size() + 2, u'\0');
+    int n = win.MultiByteToWideChar(cp_acp, mb_precomposed, all.data(), static_cast<int32_t>(all.size()), wide.data(),
+                                    static_cast<int32_t>(wide.size()));
+    ASSERT_EQ(n, static_cast<int>(all.size()));
+    std::string back;
+    EXPECT_TRUE(to_ansi(wide.substr(0, n), back));
+    EXPECT_EQ(back, all) << "every byte of code page 1252 goes to UTF-16 and back";
+    std::string none;
+    EXPECT_FALSE(to_ansi(u"\u0416", none)) << "a Cyrillic letter has no byte of its own";
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -30,20 +31,45 @@ TEST(paths, folder_and_name_parts) {
         {"a:b:c", "a:", "b:c"},
     };
     for (const split_case& c : cases) {
-        EXPECT_EQ(file_path(c.path, '\\'), c.folder) << "file_path of '" << c.path << "'";
-        EXPECT_EQ(file_name(c.path, '\\'), c.name) << "file_name of '" << c.path << "'";
+        EXPECT_EQ(file_path<char>(c.path, '\\'), c.folder) << "file_path of '" << c.path << "'";
+        std::u16string wide(c.path, c.path + std::strlen(c.path)), folder(c.folder, c.folder + std::strlen(c.folder));
+        EXPECT_EQ(file_path<char16_t>(wide, u'\\'), folder) << "wide file_path of '" << c.path << "'";
     }
-    EXPECT_EQ(last_separator("C:\\dir\\f", '\\'), 7u);
-    EXPECT_EQ(last_separator("C:f", '\\'), 2u);
-    EXPECT_EQ(last_separator("f", '\\'), 0u);
-    EXPECT_EQ(file_path("a/b/c", '/'), "a/b/") << "the separator is the caller's";
+    EXPECT_EQ(last_separator<char>("C:\\dir\\f", '\\'), 7u);
+    EXPECT_EQ(last_separator<char>("C:f", '\\'), 2u);
+    EXPECT_EQ(last_separator<char>("f", '\\'), 0u);
+    EXPECT_EQ(file_path<char>("a/b/c", '/'), "a/b/") << "the separator is the caller's";
+}
+
+TEST(paths, split_path_keeps_dot_names_names) {
+    struct {
+        const char *path, *folder, *name;
+    } cases[] = {{"C:\\dir\\file.txt", "C:\\dir\\", "file.txt"}, {"C:\\dir\\.profile", "C:\\dir\\", ".profile"},
+                 {"C:\\dir\\", "C:\\dir\\", ""}, {"file", "", "file"}, {"", "", ""}, {"C:file", "", "C:file"}};
+    for (const auto& c : cases) {
+        split_path<char> s(c.path, '\\');
+        EXPECT_EQ(s.folder, c.folder) << c.path;
+        EXPECT_EQ(s.name, c.name) << c.path;
+    }
+}
+
+TEST(paths, long_wide_paths_get_the_prefix_that_lifts_the_limit) {
+    const std::u16string short_path = u"C:\\" + std::u16string(255, u'a');  // 258 units
+    EXPECT_EQ(system_path<char16_t>(short_path), short_path);
+    const std::u16string long_path = short_path + u"bb";  // 260
+    EXPECT_EQ(system_path<char16_t>(long_path), u"\\\\?\\" + long_path);
+    EXPECT_EQ(system_path<char16_t>(u"\\\\?\\" + long_path), u"\\\\?\\" + long_path) << "never twice";
+    const std::u16string unc = u"\\\\server\\share\\" + std::u16string(250, u'u');
+    EXPECT_EQ(system_path<char16_t>(unc), u"\\\\?\\UNC\\" + unc.substr(2));
+    const std::string narrow = "C:\\" + std::string(300, 'a');
+    EXPECT_EQ(system_path<char>(narrow), narrow) << "the 8-bit side keeps its limits";
 }
 
 // Writes text into a buffer of size bytes with guard bytes on both sides.
 std::string poked(std::string_view text, size_t size, bool& guards_intact) {
     const size_t guard = 16;
     std::vector<char> block(size + 2 * guard, '\x5A');
-    poke_string(block.data() + guard, text, size);
+    poke_string<char>(block.data() + guard, text, size);
     guards_intact = true;
     for (size_t i = 0; i < guard; ++i)
         guards_intact = guards_intact && block[i] == '\x5A' && block[guard + size + i] == '\x5A';
@@ -71,8 +97,9 @@ TEST(paths, poke_string_keeps_to_its_size) {
 
 TEST(paths, peek_string_stops_at_the_nul) {
     const char memory[] = "C:\\dir\0after";
-    EXPECT_EQ(peek_string(memory), "C:\\dir");
-    EXPECT_EQ(peek_string(""), "");
+    EXPECT_EQ(peek_string<char>(memory), "C:\\dir");
+    EXPECT_EQ(peek_string<char>(""), "");
+    EXPECT_EQ(peek_string<char16_t>(u"\u0416\0after"), u"\u0416");
 }
 
 std::string asked_root;
@@ -91,19 +118,22 @@ TEST(paths, drive_type_appends_a_backslash) {
     EXPECT_EQ(asked_root, "");
 }
 
-uint32_t TR_WINAPI long_module_name(win_handle, char* buffer, uint32_t size) {
-    std::memset(buffer, 'm', size);
-    return size;  // truncated: Windows reports the whole buffer
+// A module path of 300 units: Windows fills a smaller buffer and says so by its whole size.
+uint32_t TR_WINAPI long_module_name(win_handle, char16_t* buffer, uint32_t size) {
+    const uint32_t n = size < 300 ? size : 300;
+    std::fill(buffer, buffer + n, u'\u043c');
+    if (n < size) buffer[n] = 0;
+    return n;
 }
-uint32_t TR_WINAPI failing_module_name(win_handle, char*, uint32_t) { return 0; }
+uint32_t TR_WINAPI failing_module_name(win_handle, char16_t*, uint32_t) { return 0; }
 
 TEST(paths, module_filename) {
     {
-        binding_override o(win.GetModuleFileNameA, long_module_name);
-        EXPECT_EQ(module_filename(), std::string(260, 'm'));
+        binding_override o(win.GetModuleFileNameW, long_module_name);
+        EXPECT_EQ(module_filename(), std::u16string(300, u'\u043c')) << "the whole path, in any script";
     }
-    binding_override o(win.GetModuleFileNameA, failing_module_name);
-    EXPECT_EQ(module_filename(), "");
+    binding_override o(win.GetModuleFileNameW, failing_module_name);
+    EXPECT_EQ(module_filename(), u"");
 }
 
 int16_t key_state = 0;

@@ -117,13 +117,15 @@ int32_t TR_WINAPI to_utc(const win_filetime* local, win_filetime* utc) {
     return 1;
 }
 
-win_handle TR_WINAPI create_file(const char* name, uint32_t access, uint32_t, void*, uint32_t,
+win_handle TR_WINAPI create_file(const char16_t* wide, uint32_t access, uint32_t, void*, uint32_t,
                                  uint32_t, win_handle) {
     if (access & generic_write) {
         posix_error = error_access_denied;  // the lister never writes
         return invalid_handle;
     }
-    FILE* f = std::fopen(unix_path(name).c_str(), "rb");
+    std::string name;
+    for (char16_t u : std::u16string(wide)) name += static_cast<char>(u);  // the lister's paths are ASCII
+    FILE* f = std::fopen(unix_path(name.c_str()).c_str(), "rb");
     if (!f) {
         posix_error = errno == ENOENT ? error_file_not_found : error_access_denied;
         return invalid_handle;
@@ -149,7 +151,7 @@ void bind_posix() {
     win.FindClose = find_close;
     win.FileTimeToLocalFileTime = to_local;
     win.LocalFileTimeToFileTime = to_utc;
-    win.CreateFileA = create_file;
+    win.CreateFileW = create_file;
     win.ReadFile = read_file;
     win.CloseHandle = close_handle;
     win.GetLastError = last_error;

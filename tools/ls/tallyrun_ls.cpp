@@ -41,6 +41,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     std::string ini_folder, ini_name = "tallyrun.ini", dir;
+    ini_place where;
     bool members = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--ini") && i + 1 < argc) {
@@ -59,21 +60,24 @@ int main(int argc, char** argv) {
     if (dir.empty()) return usage();
     bind_posix();
     // Without --ini no configuration file is found: not beside a module, not in ".".
-    if (ini_folder.empty()) ini_folder = "/nonexistent/";
-    listing l;
-    if (!seq_dir(dir + "\\*.*", ini_folder, ini_name, l)) {
+    if (!ini_folder.empty()) where = ini_place{{std::u16string(ini_folder.begin(), ini_folder.end())},
+                                               std::u16string(ini_name.begin(), ini_name.end())};
+    listing<char> l;
+    if (!seq_dir<char>(dir + "\\*.*", where, l)) {
         std::fprintf(stderr, "tallyrun-ls: cannot list %s\n", dir.c_str());
         return 1;
     }
-    for (const virtual_entry& e : l.entries) {
+    for (size_t i = 0; i < l.entry_count(); ++i) {
+        const entry_view<char> e = l.entry(i);
+        const std::string name(e.name);
         if (e.attributes & 16)
-            std::printf("%-16s %15s  %s\n", shown_time(e.time).c_str(), "<DIR>", e.name.c_str());
+            std::printf("%-16s %15s  %s\n", shown_time(host_time(e.time)).c_str(), "<DIR>", name.c_str());
         else
-            std::printf("%-16s %15lld  %s\n", shown_time(e.time).c_str(),
-                        static_cast<long long>(e.size), e.name.c_str());
-        if (members && e.members.size() > 1)
-            for (size_t m : e.members)
-                std::printf("%-16s %15s    %s\n", "", "", l.real_entries[m - 1].name.c_str());
+            std::printf("%-16s %15lld  %s\n", shown_time(host_time(e.time)).c_str(),
+                        static_cast<long long>(host_size(e.size)), name.c_str());
+        if (members && e.count > 1)
+            for (uint32_t m = e.first; m < e.first + e.count; ++m)
+                std::printf("%-16s %15s    %s\n", "", "", std::string(l.name_of(l.files[m])).c_str());
     }
     return 0;
 }

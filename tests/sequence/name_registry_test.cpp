@@ -1,18 +1,24 @@
-// The token registry: its bucket function, counting with and without case, and unique names.
+// The token registry: its bucket function, counting with and without case, unique names, the folder's own names.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "sequence/token_registry.h"
+#include "sequence/name_registry.h"
 
 using namespace tallyrun;
 
 namespace {
-// A fresh registry for each test, released afterwards.
+// A fresh registry for each test, over a folder without names.
 struct token_registry : testing::Test {
-    void SetUp() override { token_init(); }
-    void TearDown() override { token_free(); }
+    case_map<char> cases;
+    name_refs<char> none;
+    name_registry<char> registry{none, cases};
+    int token_count(const std::string& token, int flag) { return registry.token_count(token, flag); }
+    std::string unique_token(const std::string& base, const std::string& ext, int flag) {
+        return registry.unique_token(base, ext, flag);
+    }
 };
+size_t token_bucket(const std::string& token) { return tallyrun::token_bucket<char>(token); }
 }  // namespace
 
 TEST(token_bucket, follows_the_shift_and_xor_of_the_first_twenty_bytes) {
@@ -74,13 +80,45 @@ TEST_F(token_registry, unique_token_copies_percent_signs) {
     EXPECT_EQ(unique_token("100%d", ".%s", token_ignore_case), "100%d[2].%s");
 }
 
-TEST(token_registry_life, nothing_is_counted_without_a_registry) {
-    token_init();
-    EXPECT_EQ(token_count("x", token_ignore_case), 1);
-    token_free();
-    EXPECT_EQ(token_count("x", token_ignore_case), 0);
-    EXPECT_EQ(unique_token("x", ".y", token_ignore_case), "x.y");
-    token_init();
-    EXPECT_EQ(token_count("x", token_ignore_case), 1) << "a fresh registry forgets the old one";
-    token_free();
+TEST(token_registry_life, a_fresh_registry_forgets_the_old_one) {
+    case_map<char> cases;
+    name_refs<char> none;
+    {
+        name_registry<char> first(none, cases);
+        EXPECT_EQ(first.token_count("x", token_ignore_case), 1);
+        EXPECT_EQ(first.token_count("x", token_ignore_case), 2);
+    }
+    name_registry<char> second(none, cases);
+    EXPECT_EQ(second.token_count("x", token_ignore_case), 1);
+}
+
+TEST(token_registry_life, the_folders_names_count_from_the_start) {
+    // The lowered names of a folder, as the listing hands them over.
+    const std::string names = "a1-2.txta1-2[2].txtother";
+    name_refs<char> real;
+    real.buffers[0] = names.data();
+    real.add(0, 0, 8);
+    real.add(0, 8, 11);
+    real.add(0, 19, 5);
+    case_map<char> cases;
+    name_registry<char> registry(real, cases);
+    EXPECT_EQ(registry.unique_token("A1-2", ".TXT", token_ignore_case), "A1-2[3].TXT")
+        << "both real names are taken, whatever their case";
+    EXPECT_EQ(registry.token_count("OTHER", token_ignore_case), 2);
+    EXPECT_EQ(registry.token_count("other", token_exact_case), 3);
+    EXPECT_EQ(registry.unique_token("b", ".txt", token_ignore_case), "b.txt");
+}
+
+TEST(token_registry_wide, case_follows_the_utf16_rules) {
+    const std::u16string names = u"\u0441\u043d\u0438\u043c\u043e\u043a_01-02.jpg";
+    name_refs<char16_t> real;
+    real.buffers[0] = names.data();
+    real.add(0, 0, names.size());
+    case_map<char16_t> cases;
+    name_registry<char16_t> registry(real, cases);
+    EXPECT_EQ(registry.unique_token(u"\u0421\u041d\u0418\u041c\u041e\u041a_01-02", u".JPG", token_ignore_case),
+              u"\u0421\u041d\u0418\u041c\u041e\u041a_01-02[2].JPG");
+    EXPECT_EQ(registry.token_count(u"\U00010400", token_ignore_case), 1);
+    EXPECT_EQ(registry.token_count(u"\U00010428", token_ignore_case), 2) << "a pair lowers as one character";
+    EXPECT_EQ(token_bucket<char16_t>(u"\u5199"), size_t{0x5199 % 16384 + 1}) << "units count as 0..65535";
 }

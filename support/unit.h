@@ -1,0 +1,82 @@
+// What differs between the plugin's two sides, the 8-bit (ANSI) one and the wide (UTF-16) one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "support/bindings.h"
+
+namespace tallyrun {
+
+template <typename C>
+struct unit;
+
+template <>
+struct unit<char> {
+    using find_data = win_find_data;
+    using case_function = uint32_t(TR_WINAPI*)(char*, uint32_t);
+    // The host passes names of at most 259 bytes and Windows takes no longer
+    // path; a folder listing takes search paths of at most 255.
+    static constexpr size_t longest_path = 259;
+    static constexpr size_t longest_search_path = 255;
+
+    static case_function lower_function() { return win.CharLowerBuffA; }
+    static case_function upper_function() { return win.CharUpperBuffA; }
+    static win_handle find_first(const char* pattern, find_data* data) {
+        return win.FindFirstFileA ? win.FindFirstFileA(pattern, data) : invalid_handle;
+    }
+    static bool find_next(win_handle find, find_data* data) {
+        return win.FindNextFileA && win.FindNextFileA(find, data);
+    }
+    static bool copy_file(const char* source, const char* target) {
+        return win.CopyFileA && win.CopyFileA(source, target, 0);
+    }
+    static win_handle create_file(const char* name, uint32_t access, uint32_t disposition) {
+        if (!win.CreateFileA) return invalid_handle;
+        return win.CreateFileA(name, access, 0, nullptr, disposition, file_attribute_normal, nullptr);
+    }
+};
+
+template <>
+struct unit<char16_t> {
+    using find_data = win_find_data_w;
+    using case_function = uint32_t(TR_WINAPI*)(char16_t*, uint32_t);
+    // The host passes paths of up to 1023 units to the wide functions; longer
+    // ones reach Windows with the \\?\ prefix (support/paths.h).
+    static constexpr size_t longest_path = 1023;
+    static constexpr size_t longest_search_path = 1023 + 4;
+
+    static case_function lower_function() { return win.CharLowerBuffW; }
+    static case_function upper_function() { return win.CharUpperBuffW; }
+    static win_handle find_first(const char16_t* pattern, find_data* data) {
+        return win.FindFirstFileW ? win.FindFirstFileW(pattern, data) : invalid_handle;
+    }
+    static bool find_next(win_handle find, find_data* data) {
+        return win.FindNextFileW && win.FindNextFileW(find, data);
+    }
+    static bool copy_file(const char16_t* source, const char16_t* target) {
+        return win.CopyFileW && win.CopyFileW(source, target, 0);
+    }
+    static win_handle create_file(const char16_t* name, uint32_t access, uint32_t disposition) {
+        if (!win.CreateFileW) return invalid_handle;
+        return win.CreateFileW(name, access, 0, nullptr, disposition, file_attribute_normal, nullptr);
+    }
+};
+
+// "0" to "9" only, on either side (a fullwidth digit is no digit).
+template <typename C>
+inline bool is_digit(C c) {
+    return c >= C('0') && c <= C('9');
+}
+
+// A UTF-16 surrogate (never a byte of the 8-bit side).
+template <typename C>
+inline bool is_surrogate(C c) {
+    if constexpr (sizeof(C) == 1) {
+        return false;
+    } else {
+        return c >= C(0xD800) && c <= C(0xDFFF);
+    }
+}
+
+}  // namespace tallyrun
