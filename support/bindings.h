@@ -58,6 +58,25 @@ struct win_find_data_w {
 };
 static_assert(sizeof(win_find_data_w) == 592, "WIN32_FIND_DATAW layout");
 
+// SHELLEXECUTEINFOW as Windows lays it out (60 bytes in 32-bit code, 112 in 64-bit).
+struct win_shell_execute_info {
+    uint32_t size;  // sizeof this record
+    uint32_t mask;
+    win_handle window;
+    const char16_t* verb;
+    const char16_t* file;
+    const char16_t* parameters;
+    const char16_t* directory;
+    int32_t show;
+    win_handle instance_app;
+    void* id_list;
+    const char16_t* class_name;
+    void* class_key;
+    uint32_t hot_key;
+    win_handle icon;
+    win_handle process;
+};
+
 using dialog_proc = intptr_t(TR_WINAPI*)(win_handle window, uint32_t message, uintptr_t wparam,
                                          intptr_t lparam);
 
@@ -81,6 +100,10 @@ inline constexpr uint32_t file_share_read = 1;
 inline constexpr uint32_t create_always = 2;
 inline constexpr uint32_t open_existing = 3;
 inline constexpr uint32_t file_attribute_normal = 0x80;
+inline constexpr uint32_t see_mask_nocloseprocess = 0x40;
+inline constexpr uint32_t see_mask_invokeidlist = 0xC;
+inline constexpr uint32_t see_mask_flag_no_ui = 0x400;
+inline constexpr int32_t sw_shownormal = 1;
 
 // Every Windows function the plugin calls, by its Windows name. In the DLL the
 // slots are filled at start-up by looking each name up in kernel32.dll or
@@ -140,6 +163,9 @@ struct win_bindings {
                                   uint32_t* done, void* overlapped);
     int32_t(TR_WINAPI* CloseHandle)(win_handle handle);
     int32_t(TR_WINAPI* GetCPInfo)(uint32_t code_page, win_cp_info* info);
+
+    // shell32
+    int32_t(TR_WINAPI* ShellExecuteExW)(win_shell_execute_info* info);
 };
 
 // The process-wide table.

@@ -136,6 +136,12 @@ int32_t TR_WINAPI cp_info(uint32_t, win_cp_info* info) {
     return 1;
 }
 
+// The native build has no shell: nothing is opened.
+int32_t TR_WINAPI no_shell(win_shell_execute_info*) {
+    last_error_value = error_file_not_found;
+    return 0;
+}
+
 }  // namespace
 
 int native_utc_offset_seconds = 0;
@@ -176,6 +182,7 @@ bool bind_windows() {
     win.WriteFile = no_write;
     win.CloseHandle = no_close;
     win.GetCPInfo = cp_info;
+    win.ShellExecuteExW = no_shell;
     return true;
 }
 

@@ -1,6 +1,9 @@
 // The DLL's binding table: each Windows function looked up by name at start-up.
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <cstddef>
 #include <cstdio>
 #include <type_traits>
 
@@ -11,6 +14,8 @@ namespace tallyrun {
 static_assert(sizeof(WIN32_FIND_DATAA) == sizeof(win_find_data), "find-data layout");
 static_assert(sizeof(WIN32_FIND_DATAW) == sizeof(win_find_data_w), "wide find-data layout");
 static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
+static_assert(sizeof(SHELLEXECUTEINFOW) == sizeof(win_shell_execute_info), "shell execute layout");
+static_assert(offsetof(SHELLEXECUTEINFOW, hProcess) == offsetof(win_shell_execute_info, process), "shell execute layout");
 static_assert(sizeof(FILETIME) == sizeof(win_filetime), "FILETIME layout");
 static_assert(sizeof(CPINFO) == sizeof(win_cp_info), "CPINFO layout");
 
@@ -29,6 +34,19 @@ bool missing(const char* name) {
     std::fprintf(stderr, "couldn't find %s\n", name);
     std::fflush(stderr);
     return false;
+}
+
+// shell32 is not loaded in every process, and loading a library while the
+// loader runs DllMain can deadlock: it is looked up at the first call.
+function_lookup shell_lookup = nullptr;
+int32_t TR_WINAPI shell_execute_at_first_use(win_shell_execute_info* info) {
+    auto found = reinterpret_cast<decltype(win.ShellExecuteExW)>(shell_lookup("shell32.dll", "ShellExecuteExW"));
+    win.ShellExecuteExW = found;
+    if (!found) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return 0;
+    }
+    return found(info);
 }
 
 }  // namespace
@@ -77,6 +95,9 @@ bool bind_windows(function_lookup lookup) {
     bind(win.WriteFile, kernel32, "WriteFile");
     bind(win.CloseHandle, kernel32, "CloseHandle");
     bind(win.GetCPInfo, kernel32, "GetCPInfo");
+
+    shell_lookup = lookup;
+    win.ShellExecuteExW = shell_execute_at_first_use;
     return true;
 }
 
