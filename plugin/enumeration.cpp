@@ -185,8 +185,7 @@ win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data)
             return invalid_handle;
         }
     } else {
-        std::basic_string<C> search_path = p.substr(1);
-        for (char c : std::string_view("\\*.*")) search_path += C(c);
+        const std::basic_string<C> search_path = search_pattern<C>(real_path<C>(p));
         h.number = find_first_file<C>(search_path, data);
         if (h.number < 0) {
             const uint32_t error = listing_failure<C>(search_path);
@@ -230,10 +229,10 @@ void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t a
 
 template <typename C>
 int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
-    if (!cases) cases = std::make_unique<case_map<C>>();
+    case_map<C>& mapping = case_mapping();
     auto lowered = [&](std::basic_string_view<C> s) {
         std::basic_string<C> l(s);
-        cases->lower(l.data(), l.size());
+        mapping.lower(l.data(), l.size());
         return l;
     };
     auto hash = [](const std::basic_string<C>& s) {
@@ -243,7 +242,7 @@ int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
     };
     const size_t count = data.entry_count();
     if (index.empty() && count > 0) {
-        cases->learn(data.names);
+        mapping.learn(data.names);
         size_t size = 16;
         while (size < 2 * count) size *= 2;
         index.assign(size, 0);
@@ -276,14 +275,30 @@ kept_listing<C>* folder_listing(std::basic_string_view<C> folder) {
     int64_t number = latest_of(key);
     if (number < 0) {
         listing<C> made;
-        std::basic_string<C> search_path(folder);
-        while (!search_path.empty() && search_path.back() == C('\\')) search_path.pop_back();
-        for (char c : std::string_view("\\*.*")) search_path += C(c);
-        if (!seq_dir<C>(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
+        if (!seq_dir<C>(search_pattern(folder), ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
         number = keep(key, std::move(made));
         release_unused<C>();
     }
     return &table_of<C>().listings[number];
+}
+
+template <typename C>
+bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view<C> name, found_entry<C>& out) {
+    if (name.empty()) return false;
+    out.kept = folder_listing(real_folder);
+    if (!out.kept) return false;
+    const int64_t found = out.kept->find(name);
+    if (found < 0) return false;
+    out.index = static_cast<size_t>(found);
+    out.folder = real_folder;
+    if (!out.folder.empty() && out.folder.back() != C(path_separator)) out.folder += C(path_separator);
+    return true;
+}
+
+template <typename C>
+std::basic_string<C> found_entry<C>::real_path_of(uint32_t k) const {
+    const listing<C>& l = kept->data;
+    return folder + std::basic_string<C>(l.name_of(l.files[view().first + k]));
 }
 
 win_handle FsFindFirst(const char* path, win_find_data* data) {
@@ -347,6 +362,8 @@ void reset_listings() {
 
 #define TALLYRUN_ENUMERATION(C)                                                                             \
     template struct kept_listing<C>;                                                                        \
+    template struct found_entry<C>;                                                                         \
+    template bool find_entry_in<C>(std::basic_string_view<C>, std::basic_string_view<C>, found_entry<C>&);  \
     template kept_listing<C>* folder_listing<C>(std::basic_string_view<C>);                                 \
     template std::basic_string<C> folder_key<C>(std::basic_string_view<C>);                                 \
     template void write_find_entry<C>(std::basic_string_view<C>, file_time, uint32_t, uint64_t,            \

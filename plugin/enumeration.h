@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "sequence/seq_dir.h"
@@ -46,6 +47,14 @@ struct kept_listing {
     std::vector<uint32_t> index;  // entry + 1 by hash of the lowered name; 0 for a free slot
     std::unique_ptr<case_map<C>> cases;  // made at the first look-up
     recent_conversions<local_step, file_time> shown_times;
+    bool missing_known = false;  // the columns' "Missing" of every run, made at the first ask
+    std::unordered_map<uint32_t, std::string> missing;  // by entry; runs with nothing missing are absent
+
+    // The case mapping of look-ups in this listing.
+    case_map<C>& case_mapping() {
+        if (!cases) cases = std::make_unique<case_map<C>>();
+        return *cases;
+    }
 
     // The first entry whose name equals name with case ignored, or -1.
     int64_t find(std::basic_string_view<C> name);
@@ -58,6 +67,22 @@ struct kept_listing {
 // asked for. Null when the folder cannot be listed or holds nothing.
 template <typename C>
 kept_listing<C>* folder_listing(std::basic_string_view<C> folder);
+
+// The entry that name (case ignored) is in the kept listing of a real folder
+// (listed afresh when there is none), and the paths of its real files.
+template <typename C>
+struct found_entry {
+    kept_listing<C>* kept = nullptr;
+    size_t index = 0;
+    std::basic_string<C> folder;  // the real folder, ending in a separator
+
+    entry_view<C> view() const { return kept->data.entry(index); }
+    // The real path of member k of the entry (the entry itself for a folder).
+    std::basic_string<C> real_path_of(uint32_t k) const;
+};
+// False when the folder cannot be listed or holds no such entry.
+template <typename C>
+bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view<C> name, found_entry<C>& out);
 
 // The lowered folder path without trailing backslashes: the key under which
 // listings of one folder are found, however the host spells it.

@@ -1,7 +1,9 @@
 // The DLL's exported entry points: thin stdcall shims that let no exception or C++ type reach the host.
 #include <windows.h>
 
+#include "plugin/content.h"
 #include "plugin/enumeration.h"
+#include "plugin/execution.h"
 #include "plugin/retrieval.h"
 #include "plugin/startup.h"
 
@@ -15,7 +17,7 @@ tallyrun::win_find_data* find_data(WIN32_FIND_DATAA* data) {
 tallyrun::win_find_data_w* find_data(WIN32_FIND_DATAW* data) {
     return reinterpret_cast<tallyrun::win_find_data_w*>(data);
 }
-const char16_t* units(const WCHAR* text) { return reinterpret_cast<const char16_t*>(text); }
+char16_t* units(WCHAR* text) { return reinterpret_cast<char16_t*>(text); }
 }  // namespace
 
 extern "C" {
@@ -116,6 +118,90 @@ __declspec(dllexport) int WINAPI FsGetFileW(WCHAR* remote_name, WCHAR* local_nam
         return tallyrun::FsGetFileW(units(remote_name), units(local_name), copy_flags);
     } catch (...) {
         return tallyrun::fs_read_error;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsExecuteFile(HWND main_window, char* remote_name, char* verb) {
+    try {
+        return tallyrun::FsExecuteFile(main_window, remote_name, verb);
+    } catch (...) {
+        return tallyrun::fs_exec_error;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsExecuteFileW(HWND main_window, WCHAR* remote_name, WCHAR* verb) {
+    try {
+        return tallyrun::FsExecuteFileW(main_window, units(remote_name), units(verb));
+    } catch (...) {
+        return tallyrun::fs_exec_error;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsGetPreviewBitmap(char* remote_name, int width, int height, HBITMAP* bitmap) {
+    try {
+        return tallyrun::FsGetPreviewBitmap(remote_name, width, height, reinterpret_cast<tallyrun::win_handle*>(bitmap));
+    } catch (...) {
+        return tallyrun::fs_bitmap_none;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsGetPreviewBitmapW(WCHAR* remote_name, int width, int height, HBITMAP* bitmap) {
+    try {
+        return tallyrun::FsGetPreviewBitmapW(units(remote_name), width, height,
+                                             reinterpret_cast<tallyrun::win_handle*>(bitmap));
+    } catch (...) {
+        return tallyrun::fs_bitmap_none;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsContentGetSupportedField(int field_index, char* field_name, char* units,
+                                                            int max_length) {
+    try {
+        return tallyrun::FsContentGetSupportedField(field_index, field_name, units, max_length);
+    } catch (...) {
+        return tallyrun::ft_nomorefields;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsContentGetValue(char* file_name, int field_index, int unit_index, void* value,
+                                                   int max_length, int flags) {
+    try {
+        return tallyrun::FsContentGetValue(file_name, field_index, unit_index, value, max_length, flags);
+    } catch (...) {
+        return tallyrun::ft_fileerror;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsContentGetValueW(WCHAR* file_name, int field_index, int unit_index, void* value,
+                                                    int max_length, int flags) {
+    try {
+        return tallyrun::FsContentGetValueW(units(file_name), field_index, unit_index, value, max_length, flags);
+    } catch (...) {
+        return tallyrun::ft_fileerror;
+    }
+}
+
+__declspec(dllexport) int WINAPI FsContentGetSupportedFieldFlags(int field_index) {
+    try {
+        return tallyrun::FsContentGetSupportedFieldFlags(field_index);
+    } catch (...) {
+        return 0;
+    }
+}
+
+__declspec(dllexport) BOOL WINAPI FsContentGetDefaultView(char* contents, char* headers, char* widths, char* options,
+                                                          int max_length) {
+    try {
+        return tallyrun::FsContentGetDefaultView(contents, headers, widths, options, max_length);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+__declspec(dllexport) void WINAPI FsContentPluginUnloading() {
+    try {
+        tallyrun::FsContentPluginUnloading();
+    } catch (...) {
     }
 }
 

@@ -75,7 +75,7 @@ int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) 
     if (remote.size() < 3 || !local_name) return fs_not_found;
     if (report(remote_name, local_name, 0) != 0) return fs_aborted;
 
-    const std::basic_string_view<C> remote_path = std::basic_string_view<C>(remote).substr(1);
+    const std::basic_string_view<C> remote_path = real_path<C>(remote);
     const std::basic_string<C> local = peek_string(local_name);
     outcome result;
     if (ctrl_down()) {
@@ -138,13 +138,10 @@ template <typename C>
 bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
                     std::vector<member<C>>& members) {
     members.clear();
-    if (entry_name.empty()) return false;
-    kept_listing<C>* kept = folder_listing(source_folder);
-    if (!kept) return false;
-    const int64_t found = kept->find(entry_name);
-    if (found < 0) return false;
-    const listing<C>& l = kept->data;
-    const entry_view<C> e = l.entry(static_cast<size_t>(found));
+    found_entry<C> found;
+    if (!find_entry_in(source_folder, entry_name, found)) return false;
+    const listing<C>& l = found.kept->data;
+    const entry_view<C> e = found.view();
     members.reserve(e.count);
     for (uint32_t i = e.first; i < e.first + e.count; ++i) members.push_back(member<C>{l.name_of(l.files[i]), l.files[i]});
     return true;

@@ -31,7 +31,8 @@ struct listed_file {
 struct run_record {
     uint32_t entry;  // its position among the entries
     uint32_t name_at, name_length;
-    uint32_t attributes;
+    uint16_t attributes;
+    uint16_t field_start, field_end;  // the members' number field (1-based, inclusive)
     local_step time;  // the members' common time, or no_step
     uint64_t size;    // the members' total (saturating)
 };
@@ -44,6 +45,7 @@ struct entry_view {
     uint64_t size;
     local_step time;
     uint32_t first, count;  // its members: files[first .. first + count); none for a folder
+    uint16_t field_start, field_end;  // a run's number field in its members' names; 0 otherwise
 };
 
 template <typename C>
@@ -64,10 +66,10 @@ struct listing {
             auto run = std::lower_bound(runs.begin(), runs.end(), static_cast<uint32_t>(i),
                                         [](const run_record& r, uint32_t e) { return r.entry < e; });
             return {std::basic_string_view<C>(names).substr(run->name_at, run->name_length), run->attributes,
-                    run->size, run->time, first, count};
+                    run->size, run->time, first, count, run->field_start, run->field_end};
         }
         const bool folder = head.attributes & directory_bit;
-        return {name_of(head), head.attributes, head.size(), head.time, first, folder ? 0u : 1u};
+        return {name_of(head), head.attributes, head.size(), head.time, first, folder ? 0u : 1u, 0, 0};
     }
 };
 

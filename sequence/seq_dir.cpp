@@ -304,7 +304,7 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
         const uint32_t entry = static_cast<uint32_t>(out.starts.size());
         out.starts.push_back(static_cast<uint32_t>(out.files.size()));
         const listed_file& head = read.files[files[runs.members[span.first]]];
-        run_record run{entry, 0, 0, head.attributes, head.time, 0};
+        run_record run{entry, 0, 0, head.attributes, span.field_start, span.field_end, head.time, 0};
         bool same_case = true;
         const number_field field{span.field_start, span.field_end};
         for (uint32_t k = 0; k < span.count; ++k) {

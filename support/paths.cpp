@@ -10,6 +10,19 @@ win_handle module_handle = nullptr;
 }
 
 template <typename C>
+std::basic_string_view<C> real_path(std::basic_string_view<C> host_path) {
+    return host_path.empty() || host_path[0] != C(path_separator) ? host_path : host_path.substr(1);
+}
+
+template <typename C>
+std::basic_string<C> search_pattern(std::basic_string_view<C> folder) {
+    while (!folder.empty() && folder.back() == C(path_separator)) folder.remove_suffix(1);
+    std::basic_string<C> pattern(folder);
+    for (char c : std::string_view("\\*.*")) pattern += C(c);
+    return pattern;
+}
+
+template <typename C>
 size_t last_separator(std::basic_string_view<C> path, C separator) {
     size_t p = path.rfind(separator);
     if (p != path.npos) return p + 1;
@@ -99,6 +112,8 @@ int ctrl_down() {
 }
 
 #define TALLYRUN_PATHS(C)                                                                \
+    template std::basic_string_view<C> real_path<C>(std::basic_string_view<C>);         \
+    template std::basic_string<C> search_pattern<C>(std::basic_string_view<C>);         \
     template size_t last_separator<C>(std::basic_string_view<C>, C);                     \
     template std::basic_string<C> file_path<C>(std::basic_string_view<C>, C);            \
     template struct split_path<C>;                                                       \

@@ -12,6 +12,14 @@ namespace tallyrun {
 // The path separator of the file system the plugin mirrors.
 inline constexpr char path_separator = '\\';
 
+// The real path a host path stands for: "\C:\photos" is "C:\photos".
+template <typename C>
+std::basic_string_view<C> real_path(std::basic_string_view<C> host_path);
+// The pattern that lists every entry of a real folder ("C:\photos\*.*"), a
+// trailing separator or not.
+template <typename C>
+std::basic_string<C> search_pattern(std::basic_string_view<C> folder);
+
 // Position (1-based) of the last separator in path; else of the first ':'; else 0.
 template <typename C>
 size_t last_separator(std::basic_string_view<C> path, C separator);

@@ -1,0 +1,137 @@
+// Enter and thumbnails on the plugin's entries: the real files opened in place, and their paths for previews.
+#include "plugin/execution.h"
+
+#include <string>
+#include <string_view>
+
+#include "plugin/enumeration.h"
+#include "plugin/sample_ini.h"
+#include "plugin/startup.h"
+#include "support/handles.h"
+#include "support/paths.h"
+#include "support/unit.h"
+#include "support/wide.h"
+
+namespace tallyrun {
+namespace {
+
+constexpr size_t preview_capacity = 260;
+
+template <typename C>
+bool starts_with(std::basic_string_view<C> text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (text[i] != C(prefix[i])) return false;
+    return true;
+}
+
+std::u16string wide_of(std::string_view ansi) { return to_wide(ansi); }
+std::u16string wide_of(std::u16string_view wide) { return std::u16string(wide); }
+
+// The shell's verb on a real file or folder; false when it fails or is missing.
+bool shell(win_handle window, const char16_t* verb, const std::u16string& path) {
+    if (!win.ShellExecuteExW) return false;
+    win_shell_execute_info info{};
+    info.size = sizeof info;
+    info.mask = see_mask_flag_no_ui;
+    // The property sheet is a verb of the item's context menu, not of its file type.
+    if (std::u16string_view(verb) == u"properties") info.mask |= see_mask_invokeidlist;
+    info.window = window;
+    info.verb = verb;
+    info.file = path.c_str();
+    info.show = sw_shownormal;
+    return win.ShellExecuteExW(&info) != 0;
+}
+
+// The real folder and name a host path stands for; false for the root and
+// for a drive, which are folders the host opens itself.
+template <typename C>
+bool entry_of_host_path(std::basic_string_view<C> host_path, found_entry<C>& out) {
+    while (host_path.size() > 1 && host_path.back() == C(path_separator)) host_path.remove_suffix(1);
+    const std::basic_string_view<C> real = real_path<C>(host_path);
+    const split_path<C> parts(real, C(path_separator));
+    return !parts.folder.empty() && find_entry_in<C>(parts.folder, parts.name, out);
+}
+
+// The tallyrun.ini the listings read, else a new one from the release's
+// sample in the host's INI folder (beside the plugin when the host named none).
+bool settings_file(std::u16string& path) {
+    const ini_place place = ini_place_of(plugin);
+    for (const std::u16string& folder : place.folders) {
+        listed_file f;
+        std::u16string name;
+        if (find_entry<char16_t>(folder + place.name, f, name)) {
+            path = folder + place.name;
+            return true;
+        }
+    }
+    const std::u16string folder = !plugin.ini_folder.empty() ? plugin.ini_folder : place.folders.back();
+    path = folder + place.name;
+    file_handle file(unit<char16_t>::create_file(system_path<char16_t>(path).c_str(), generic_write, create_always));
+    if (!file.ok() || !win.WriteFile) return false;
+    const std::string_view text(sample_ini);
+    uint32_t done = 0;
+    const bool written = win.WriteFile(file.h, text.data(), static_cast<uint32_t>(text.size()), &done, nullptr) &&
+                         done == text.size();
+    return file.close() && written;
+}
+
+template <typename C>
+int32_t execute_file(win_handle main_window, const C* remote_name, const C* verb_text) {
+    if (!remote_name || !verb_text) return fs_exec_error;
+    const std::basic_string<C> host_path = peek_string(remote_name), verb = peek_string(verb_text);
+    const std::basic_string_view<C> v(verb);
+    if (starts_with(v, "MODE")) return fs_exec_ok;
+    const bool open = v == side_text<C>("open"), properties = v == side_text<C>("properties");
+    if (!open && !properties) return fs_exec_error;
+
+    const std::basic_string_view<C> path(host_path);
+    if (path.find_first_not_of(C(path_separator)) == path.npos) {  // the root
+        if (!properties) return fs_exec_yourself;
+        std::u16string ini;
+        return settings_file(ini) && shell(main_window, u"open", ini) ? fs_exec_ok : fs_exec_error;
+    }
+    found_entry<C> found;
+    if (!entry_of_host_path(path, found)) {
+        // A drive ("\C:") is a folder of no listing.
+        std::basic_string<C> drive(real_path<C>(path));
+        while (!drive.empty() && drive.back() == C(path_separator)) drive.pop_back();
+        if (drive.size() != 2 || drive[1] != C(':')) return fs_exec_error;
+        if (open) return fs_exec_yourself;
+        return shell(main_window, u"properties", wide_of(drive + C(path_separator))) ? fs_exec_ok : fs_exec_error;
+    }
+    const entry_view<C> e = found.view();
+    const bool folder = e.count == 0;
+    if (open && folder) return fs_exec_yourself;
+    const std::u16string real = wide_of(folder ? found.folder + std::basic_string<C>(e.name) : found.real_path_of(0));
+    return shell(main_window, open ? u"open" : u"properties", real) ? fs_exec_ok : fs_exec_error;
+}
+
+template <typename C>
+int32_t preview_bitmap(C* remote_name) {
+    if (!remote_name) return fs_bitmap_none;
+    found_entry<C> found;
+    if (!entry_of_host_path<C>(peek_string(remote_name), found) || found.view().count == 0) return fs_bitmap_none;
+    const std::basic_string<C> real = found.real_path_of(0);
+    if (real.size() >= preview_capacity) return fs_bitmap_none;
+    poke_string<C>(remote_name, real, preview_capacity);
+    return fs_bitmap_extract_yourself + fs_bitmap_cache;
+}
+
+}  // namespace
+
+int32_t FsExecuteFile(win_handle main_window, char* remote_name, const char* verb) {
+    return execute_file<char>(main_window, remote_name, verb);
+}
+
+int32_t FsExecuteFileW(win_handle main_window, char16_t* remote_name, const char16_t* verb) {
+    return execute_file<char16_t>(main_window, remote_name, verb);
+}
+
+int32_t FsGetPreviewBitmap(char* remote_name, int32_t, int32_t, win_handle*) { return preview_bitmap(remote_name); }
+
+int32_t FsGetPreviewBitmapW(char16_t* remote_name, int32_t, int32_t, win_handle*) {
+    return preview_bitmap(remote_name);
+}
+
+}  // namespace tallyrun
