@@ -163,9 +163,11 @@ search_handle* find_handle_of(win_handle handle) {
 }
 
 // A wide path the host may pass: not too long, and nothing that Windows would
-// read as a pattern or a device name instead of a folder.
+// read as a pattern or a device name instead of a folder (a POSIX name may
+// hold any unit but zero).
 bool valid_wide_path(std::u16string_view p) {
-    if (p.size() > host_path_limit_w || p.empty() || p[0] != u'\\') return false;
+    if (p.size() > host_path_limit_w || p.empty() || p[0] != char16_t(path_separator)) return false;
+    if (!drives_at_root) return true;
     for (char16_t c : p)
         if (c < 32 || c == u'*' || c == u'?' || c == u'<' || c == u'>' || c == u'|' || c == u'"') return false;
     return true;
@@ -173,11 +175,11 @@ bool valid_wide_path(std::u16string_view p) {
 
 template <typename C>
 win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data) {
-    while (!p.empty() && p.back() == C('\\')) p.pop_back();
+    while (!p.empty() && p.back() == C(path_separator)) p.pop_back();
 
     search_handle h;
     h.wide = sizeof(C) == 2;
-    if (p.empty()) {
+    if (p.empty() && drives_at_root) {
         data->attributes = directory_bit;
         data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
         if (!next_drive<C>('A', h, data)) {
@@ -263,9 +265,11 @@ int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
 template <typename C>
 std::basic_string<C> folder_key(std::basic_string_view<C> folder) {
     std::basic_string<C> key(folder);
-    case_map<C> cases;
-    cases.lower(key.data(), key.size());
-    while (!key.empty() && key.back() == C('\\')) key.pop_back();
+    if (paths_ignore_case) {
+        case_map<C> cases;
+        cases.lower(key.data(), key.size());
+    }
+    while (!key.empty() && key.back() == C(path_separator)) key.pop_back();
     return key;
 }
 

@@ -84,8 +84,9 @@ struct found_entry {
 template <typename C>
 bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view<C> name, found_entry<C>& out);
 
-// The lowered folder path without trailing backslashes: the key under which
-// listings of one folder are found, however the host spells it.
+// The folder path without trailing separators, lowered where names ignore
+// case: the key under which listings of one folder are found, however the
+// host spells it.
 template <typename C>
 std::basic_string<C> folder_key(std::basic_string_view<C> folder);
 

@@ -1,6 +1,8 @@
 // Copying an entry out of the plugin, on both sides: its members into the target folder, or a list file of them.
 #include "plugin/retrieval.h"
 
+#include <algorithm>
+
 #include "dialog/confirm.h"
 #include "plugin/enumeration.h"
 #include "plugin/startup.h"
@@ -32,18 +34,58 @@ int32_t report(const char16_t* remote_name, const char16_t* local_name, int32_t 
 
 uint32_t last_error() { return win.GetLastError ? win.GetLastError() : 0; }
 
+// The entry's progress as the host hears of it: the bytes of the members
+// copied so far over the total of those to copy, told whenever it rises by a
+// whole percent or 200 ms have passed, with the host's own names. The 0 and
+// 100 of the whole entry are told by get_file.
 template <typename C>
-outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name) {
+struct copy_progress {
+    const C* remote_name;
+    const C* local_name;
+    uint64_t total = 0;
+    uint64_t done = 0;  // bytes of the members finished before this one
+    int32_t shown = 0;
+    uint32_t shown_at = 0;  // GetTickCount of the last report
+    bool aborted = false;
+
+    static uint32_t now() { return win.GetTickCount ? win.GetTickCount() : 0; }
+
+    // CopyFileEx's progress routine for one member.
+    static uint32_t TR_WINAPI on_chunk(int64_t, int64_t transferred, int64_t, int64_t, uint32_t, uint32_t, win_handle,
+                                       win_handle, void* data) {
+        auto* self = static_cast<copy_progress*>(data);
+        if (self->total == 0) return progress_continue;
+        const uint64_t bytes = self->done + static_cast<uint64_t>(transferred);
+        // 100 is told once the whole entry is done (a member grown since the listing tells no more).
+        if (bytes >= self->total) return progress_continue;
+        const int32_t percent = static_cast<int32_t>(bytes * 100 / self->total);
+        const uint32_t at = now();
+        if (percent <= self->shown && at - self->shown_at < 200) return progress_continue;
+        self->shown = std::max(percent, self->shown);
+        self->shown_at = at;
+        if (report(self->remote_name, self->local_name, self->shown) == 0) return progress_continue;
+        self->aborted = true;
+        return progress_cancel;
+    }
+};
+
+template <typename C>
+outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name,
+                     copy_progress<C>& progress) {
     const split_path<C> source(remote_path, C(path_separator)), target(local_name, C(path_separator));
     std::vector<member<C>> members;
     if (!get_orig_files<C>(source.folder, source.name, members)) return outcome::not_found;
     std::vector<member<C>> keep;
     if (!confirm_files<C>(members, target.folder, 1, keep)) return outcome::cancelled;
+    for (const member<C>& m : keep) progress.total += m.file.size();
+    progress.shown_at = progress.now();
     for (const member<C>& m : keep) {
         const std::basic_string<C> from = system_path<C>(source.folder + std::basic_string<C>(m.name));
         const std::basic_string<C> to = system_path<C>(target.folder + std::basic_string<C>(m.name));
         // The caller reads the Windows error next, before any other Windows call.
-        if (!unit<C>::copy_file(from.c_str(), to.c_str())) return outcome::copy_failed;
+        if (!unit<C>::copy_file(from.c_str(), to.c_str(), copy_progress<C>::on_chunk, &progress))
+            return progress.aborted ? outcome::cancelled : outcome::copy_failed;
+        progress.done += m.file.size();
     }
     return outcome::done;
 }
@@ -72,7 +114,7 @@ template <typename C>
 int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) {
     if (copy_flags & copy_resume) return fs_not_supported;
     const std::basic_string<C> remote = remote_name ? peek_string(remote_name) : std::basic_string<C>();
-    if (remote.size() < 3 || !local_name) return fs_not_found;
+    if (remote.size() < shortest_host_file_path || !local_name) return fs_not_found;
     if (report(remote_name, local_name, 0) != 0) return fs_aborted;
 
     const std::basic_string_view<C> remote_path = real_path<C>(remote);
@@ -85,7 +127,8 @@ int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) 
         // "done" would make the host believe the files arrived.
         return fs_not_supported;
     } else {
-        result = copy_members<C>(remote_path, local);
+        copy_progress<C> progress{remote_name, local_name};
+        result = copy_members<C>(remote_path, local, progress);
     }
 
     switch (result) {

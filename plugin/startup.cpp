@@ -26,6 +26,7 @@ bool start_up_bound(bool bound) {
 ini_place ini_place_of(const plugin_state& state) {
     ini_place place;
     place.name = state.ini_name;
+    if (!state.config_folder.empty()) place.folders.push_back(state.config_folder);
     place.folders.push_back(state.ini_folder);
     place.folders.push_back(file_path<char16_t>(module_filename(), path_separator));
     return place;
@@ -64,9 +65,19 @@ int32_t FsSetDefaultParams(const void* record) {
     // The name field is MAX_PATH bytes: never read beyond it, even unterminated.
     const char* name = static_cast<const char*>(record) + 12;
     size_t length = 0;
-    while (length < 259 && name[length]) ++length;
+    while (length < host_max_path - 1 && name[length]) ++length;
     plugin.ini_folder = to_wide(file_path<char>(std::string_view(name, length), path_separator));
     return 0;
+}
+
+void ExtensionInitialize(std::string_view config_folder, const host_calls& calls) {
+    plugin.config_folder = to_wide(config_folder);
+    if (!plugin.config_folder.empty() && plugin.config_folder.back() != char16_t(path_separator))
+        plugin.config_folder += char16_t(path_separator);
+    plugin.host = calls;
+#ifdef TALLYRUN_POSIX
+    bind_host_calls(&plugin.host);
+#endif
 }
 
 }  // namespace tallyrun

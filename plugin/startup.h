@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "config/options.h"
 #include "support/bindings.h"
+#include "support/host_calls.h"
 
 namespace tallyrun {
 
@@ -18,7 +20,9 @@ using progress_proc_w = int32_t(TR_WINAPI*)(int32_t plugin_number, const char16_
 struct plugin_state {
     std::string root_name;      // "Tallyrun"
     std::u16string ini_name;    // "tallyrun.ini"
-    std::u16string ini_folder;  // ends with a backslash, or empty until the host names one
+    std::u16string ini_folder;  // ends with a separator, or empty until the host names one
+    std::u16string config_folder;  // the host's plugin configuration folder (ExtensionInitialize), or empty
+    host_calls host;               // the host's message box and forms (ExtensionInitialize)
     int32_t plugin_number = 0;
     progress_proc progress = nullptr;     // from FsInit
     progress_proc_w progress_w = nullptr;  // from FsInitW; the host may call both
@@ -26,8 +30,8 @@ struct plugin_state {
 
 extern plugin_state plugin;
 
-// Where a listing looks for tallyrun.ini: the host's INI folder, then the
-// plugin's own folder.
+// Where a listing looks for tallyrun.ini: the host's plugin configuration
+// folder when it named one, the host's INI folder, then the plugin's own folder.
 ini_place ini_place_of(const plugin_state& state);
 
 // Binds Windows, builds the confirmation dialog and resets the plugin-wide
@@ -54,9 +58,15 @@ int32_t FsInitW(int32_t plugin_number, progress_proc_w progress);
 // writes nothing when name is null or size below 1. Answers 0.
 int32_t FsGetDefRootName(char* name, int32_t size);
 
-// Reads the suggested INI path at offset 12 of the host's record (at most 259
-// bytes) and keeps its folder as the INI folder. Answers 0; a null record
-// changes nothing.
+// Reads the suggested INI path at offset 12 of the host's record (at most
+// host_max_path - 1 bytes) and keeps its folder as the INI folder. Answers 0;
+// a null record changes nothing.
 int32_t FsSetDefaultParams(const void* record);
+
+// What the host's ExtensionInitialize gives: its plugin configuration folder
+// (a separator is added when missing; empty names none) and its calls, which
+// the bindings then use for message boxes and dialogs. A second call
+// replaces both.
+void ExtensionInitialize(std::string_view config_folder, const host_calls& calls);
 
 }  // namespace tallyrun

@@ -77,6 +77,12 @@ struct win_shell_execute_info {
     win_handle process;
 };
 
+// LPPROGRESS_ROUTINE of CopyFileEx: told of each chunk copied; its answer
+// goes on (0), cancels and removes the target (1), stops (2) or asks no more (3).
+using copy_progress_routine = uint32_t(TR_WINAPI*)(int64_t total, int64_t transferred, int64_t stream_size,
+                                                   int64_t stream_transferred, uint32_t stream, uint32_t reason,
+                                                   win_handle source, win_handle target, void* data);
+
 using dialog_proc = intptr_t(TR_WINAPI*)(win_handle window, uint32_t message, uintptr_t wparam,
                                          intptr_t lparam);
 
@@ -88,15 +94,29 @@ inline constexpr uint32_t error_too_many_open_files = 4;
 inline constexpr uint32_t error_access_denied = 5;
 inline constexpr uint32_t error_invalid_handle = 6;
 inline constexpr uint32_t error_no_more_files = 18;
+inline constexpr uint32_t error_disk_full = 112;
 inline constexpr uint32_t error_file_exists = 80;
 inline constexpr uint32_t error_invalid_parameter = 87;
 inline constexpr uint32_t error_insufficient_buffer = 122;
+inline constexpr uint32_t error_request_aborted = 1235;
+inline constexpr uint32_t progress_continue = 0;
+inline constexpr uint32_t progress_cancel = 1;
+inline constexpr uint32_t progress_stop = 2;
+inline constexpr uint32_t progress_quiet = 3;
+inline constexpr uint32_t callback_chunk_finished = 0;
+inline constexpr uint32_t callback_stream_switch = 1;
+inline constexpr uint32_t copy_file_fail_if_exists = 1;
 inline constexpr uint32_t cp_acp = 0;
 inline constexpr uint32_t mb_precomposed = 1;
 inline constexpr uint32_t wc_no_best_fit_chars = 0x400;
 inline constexpr uint32_t generic_read = 0x80000000u;
 inline constexpr uint32_t generic_write = 0x40000000u;
 inline constexpr uint32_t file_share_read = 1;
+inline constexpr uint32_t file_share_write = 2;
+inline constexpr uint32_t file_share_delete = 4;
+inline constexpr uint32_t file_flag_sequential_scan = 0x08000000u;
+inline constexpr uint32_t invalid_file_attributes = 0xFFFFFFFFu;
+inline constexpr uint32_t create_new = 1;
 inline constexpr uint32_t create_always = 2;
 inline constexpr uint32_t open_existing = 3;
 inline constexpr uint32_t file_attribute_normal = 0x80;
@@ -149,6 +169,24 @@ struct win_bindings {
     int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
     int32_t(TR_WINAPI* CopyFileW)(const char16_t* source, const char16_t* target,
                                   int32_t fail_if_exists);
+    // Filled with copy_in_chunks (support/file_copy.h) rather than kernel32's
+    // own, which reports no progress under Wine and cannot be stopped there.
+    int32_t(TR_WINAPI* CopyFileExA)(const char* source, const char* target, copy_progress_routine progress,
+                                    void* data, int32_t* cancel, uint32_t flags);
+    int32_t(TR_WINAPI* CopyFileExW)(const char16_t* source, const char16_t* target, copy_progress_routine progress,
+                                    void* data, int32_t* cancel, uint32_t flags);
+    int32_t(TR_WINAPI* GetFileSizeEx)(win_handle file, int64_t* size);
+    int32_t(TR_WINAPI* GetFileTime)(win_handle file, win_filetime* creation, win_filetime* access,
+                                    win_filetime* write);
+    int32_t(TR_WINAPI* SetFileTime)(win_handle file, const win_filetime* creation, const win_filetime* access,
+                                    const win_filetime* write);
+    uint32_t(TR_WINAPI* GetFileAttributesA)(const char* name);
+    uint32_t(TR_WINAPI* GetFileAttributesW)(const char16_t* name);
+    int32_t(TR_WINAPI* SetFileAttributesA)(const char* name, uint32_t attributes);
+    int32_t(TR_WINAPI* SetFileAttributesW)(const char16_t* name, uint32_t attributes);
+    int32_t(TR_WINAPI* DeleteFileA)(const char* name);
+    int32_t(TR_WINAPI* DeleteFileW)(const char16_t* name);
+    uint32_t(TR_WINAPI* GetTickCount)();
     uint32_t(TR_WINAPI* GetLastError)();
     void(TR_WINAPI* SetLastError)(uint32_t error);
     win_handle(TR_WINAPI* CreateFileA)(const char* name, uint32_t access, uint32_t share,

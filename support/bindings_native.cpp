@@ -4,6 +4,7 @@
 #include <string>
 
 #include "support/bindings.h"
+#include "support/file_copy.h"
 #include "support/native_time.h"
 
 namespace tallyrun {
@@ -136,6 +137,19 @@ int32_t TR_WINAPI cp_info(uint32_t, win_cp_info* info) {
     return 1;
 }
 
+// Time stands still unless a fake moves it.
+uint32_t TR_WINAPI tick_count() { return 0; }
+template <typename C>
+uint32_t TR_WINAPI no_attributes(const C*) {
+    last_error_value = error_file_not_found;
+    return invalid_file_attributes;
+}
+template <typename C>
+int32_t TR_WINAPI no_delete(const C*) {
+    last_error_value = error_file_not_found;
+    return 0;
+}
+
 // The native build has no shell: nothing is opened.
 int32_t TR_WINAPI no_shell(win_shell_execute_info*) {
     last_error_value = error_file_not_found;
@@ -183,6 +197,18 @@ bool bind_windows() {
     win.CloseHandle = no_close;
     win.GetCPInfo = cp_info;
     win.ShellExecuteExW = no_shell;
+    win.CopyFileExA = copy_in_chunks<char>;
+    win.CopyFileExW = copy_in_chunks<char16_t>;
+    win.GetFileSizeEx = nullptr;
+    win.GetFileTime = nullptr;
+    win.SetFileTime = nullptr;
+    win.GetFileAttributesA = no_attributes<char>;
+    win.GetFileAttributesW = no_attributes<char16_t>;
+    win.SetFileAttributesA = nullptr;
+    win.SetFileAttributesW = nullptr;
+    win.DeleteFileA = no_delete<char>;
+    win.DeleteFileW = no_delete<char16_t>;
+    win.GetTickCount = tick_count;
     return true;
 }
 

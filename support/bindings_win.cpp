@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "support/bindings.h"
+#include "support/file_copy.h"
 
 namespace tallyrun {
 
@@ -89,6 +90,20 @@ bool bind_windows(function_lookup lookup) {
     bind(win.CopyFileW, kernel32, "CopyFileW");
     bind(win.GetLastError, kernel32, "GetLastError");
     bind(win.SetLastError, kernel32, "SetLastError");
+    bind(win.GetFileSizeEx, kernel32, "GetFileSizeEx");
+    bind(win.GetFileTime, kernel32, "GetFileTime");
+    bind(win.SetFileTime, kernel32, "SetFileTime");
+    bind(win.GetFileAttributesA, kernel32, "GetFileAttributesA");
+    bind(win.GetFileAttributesW, kernel32, "GetFileAttributesW");
+    bind(win.SetFileAttributesA, kernel32, "SetFileAttributesA");
+    bind(win.SetFileAttributesW, kernel32, "SetFileAttributesW");
+    bind(win.DeleteFileA, kernel32, "DeleteFileA");
+    bind(win.DeleteFileW, kernel32, "DeleteFileW");
+    bind(win.GetTickCount, kernel32, "GetTickCount");
+    // Copies report progress and stop when told to (kernel32's CopyFileEx does
+    // neither under Wine): the plugin's own chunked copy over the calls above.
+    win.CopyFileExA = copy_in_chunks<char>;
+    win.CopyFileExW = copy_in_chunks<char16_t>;
     bind(win.CreateFileA, kernel32, "CreateFileA");
     bind(win.CreateFileW, kernel32, "CreateFileW");
     bind(win.ReadFile, kernel32, "ReadFile");

@@ -11,6 +11,7 @@ win_handle module_handle = nullptr;
 
 template <typename C>
 std::basic_string_view<C> real_path(std::basic_string_view<C> host_path) {
+    if (!drives_at_root) return host_path;
     return host_path.empty() || host_path[0] != C(path_separator) ? host_path : host_path.substr(1);
 }
 
@@ -18,7 +19,7 @@ template <typename C>
 std::basic_string<C> search_pattern(std::basic_string_view<C> folder) {
     while (!folder.empty() && folder.back() == C(path_separator)) folder.remove_suffix(1);
     std::basic_string<C> pattern(folder);
-    for (char c : std::string_view("\\*.*")) pattern += C(c);
+    for (char c : std::string_view(drives_at_root ? "\\*.*" : "/*")) pattern += C(c);
     return pattern;
 }
 
@@ -67,7 +68,7 @@ void poke_string(C* address, std::basic_string_view<C> text, size_t size) {
 template <typename C>
 std::basic_string<C> system_path(std::basic_string_view<C> path) {
     std::basic_string<C> out(path);
-    if constexpr (sizeof(C) == 2) {
+    if constexpr (sizeof(C) == 2 && drives_at_root) {
         constexpr size_t max_path = 260;
         auto starts = [&](const char* prefix) {
             for (size_t i = 0; prefix[i]; ++i)

@@ -9,14 +9,31 @@
 
 namespace tallyrun {
 
-// The path separator of the file system the plugin mirrors.
+// What differs between the file systems the plugin mirrors. On Windows the
+// host's root lists the drives, a path of it stands for a drive's path
+// ("\C:\photos" is "C:\photos"), names ignore case, and the host's records
+// take paths of MAX_PATH (260) units. Under TALLYRUN_POSIX (the Linux build)
+// the host's root is the real root folder and a host path is the real path
+// itself; names keep their case, and the host's MAX_PATH is 4096.
+#ifdef TALLYRUN_POSIX
+inline constexpr char path_separator = '/';
+inline constexpr bool drives_at_root = false;
+inline constexpr bool paths_ignore_case = false;
+inline constexpr size_t host_max_path = 4096;
+#else
 inline constexpr char path_separator = '\\';
+inline constexpr bool drives_at_root = true;
+inline constexpr bool paths_ignore_case = true;
+inline constexpr size_t host_max_path = 260;
+#endif
+// The shortest host path that can name a file: "\C:" on Windows, "/a" here.
+inline constexpr size_t shortest_host_file_path = drives_at_root ? 3 : 2;
 
-// The real path a host path stands for: "\C:\photos" is "C:\photos".
+// The real path a host path stands for: "\C:\photos" is "C:\photos"; "/photos" is itself.
 template <typename C>
 std::basic_string_view<C> real_path(std::basic_string_view<C> host_path);
-// The pattern that lists every entry of a real folder ("C:\photos\*.*"), a
-// trailing separator or not.
+// The pattern that lists every entry of a real folder, a trailing separator
+// or not: "C:\photos\*.*", and "/photos/*" ("/*" for the root, "" or "/").
 template <typename C>
 std::basic_string<C> search_pattern(std::basic_string_view<C> folder);
 
@@ -45,7 +62,8 @@ template <typename C>
 void poke_string(C* address, std::basic_string_view<C> text, size_t size);
 
 // The path as Windows takes it: a wide path of MAX_PATH units or more gets the
-// \\?\ prefix (\\?\UNC\ for \\server\share), which lifts the limit.
+// \\?\ prefix (\\?\UNC\ for \\server\share), which lifts the limit. Under
+// TALLYRUN_POSIX the path itself.
 template <typename C>
 std::basic_string<C> system_path(std::basic_string_view<C> path);
 

@@ -28,13 +28,21 @@ struct unit<char> {
     static bool find_next(win_handle find, find_data* data) {
         return win.FindNextFileA && win.FindNextFileA(find, data);
     }
-    static bool copy_file(const char* source, const char* target) {
-        return win.CopyFileA && win.CopyFileA(source, target, 0);
+    static bool copy_file(const char* source, const char* target, copy_progress_routine progress, void* data) {
+        return win.CopyFileExA && win.CopyFileExA(source, target, progress, data, nullptr, 0);
     }
-    static win_handle create_file(const char* name, uint32_t access, uint32_t disposition) {
+    static win_handle create_file(const char* name, uint32_t access, uint32_t disposition, uint32_t share = 0,
+                                  uint32_t flags = file_attribute_normal) {
         if (!win.CreateFileA) return invalid_handle;
-        return win.CreateFileA(name, access, 0, nullptr, disposition, file_attribute_normal, nullptr);
+        return win.CreateFileA(name, access, share, nullptr, disposition, flags, nullptr);
     }
+    static uint32_t attributes_of(const char* name) {
+        return win.GetFileAttributesA ? win.GetFileAttributesA(name) : invalid_file_attributes;
+    }
+    static bool set_attributes(const char* name, uint32_t attributes) {
+        return win.SetFileAttributesA && win.SetFileAttributesA(name, attributes);
+    }
+    static bool delete_file(const char* name) { return win.DeleteFileA && win.DeleteFileA(name); }
 };
 
 template <>
@@ -54,13 +62,22 @@ struct unit<char16_t> {
     static bool find_next(win_handle find, find_data* data) {
         return win.FindNextFileW && win.FindNextFileW(find, data);
     }
-    static bool copy_file(const char16_t* source, const char16_t* target) {
-        return win.CopyFileW && win.CopyFileW(source, target, 0);
+    static bool copy_file(const char16_t* source, const char16_t* target, copy_progress_routine progress,
+                          void* data) {
+        return win.CopyFileExW && win.CopyFileExW(source, target, progress, data, nullptr, 0);
     }
-    static win_handle create_file(const char16_t* name, uint32_t access, uint32_t disposition) {
+    static win_handle create_file(const char16_t* name, uint32_t access, uint32_t disposition, uint32_t share = 0,
+                                  uint32_t flags = file_attribute_normal) {
         if (!win.CreateFileW) return invalid_handle;
-        return win.CreateFileW(name, access, 0, nullptr, disposition, file_attribute_normal, nullptr);
+        return win.CreateFileW(name, access, share, nullptr, disposition, flags, nullptr);
     }
+    static uint32_t attributes_of(const char16_t* name) {
+        return win.GetFileAttributesW ? win.GetFileAttributesW(name) : invalid_file_attributes;
+    }
+    static bool set_attributes(const char16_t* name, uint32_t attributes) {
+        return win.SetFileAttributesW && win.SetFileAttributesW(name, attributes);
+    }
+    static bool delete_file(const char16_t* name) { return win.DeleteFileW && win.DeleteFileW(name); }
 };
 
 // "0" to "9" only, on either side (a fullwidth digit is no digit).

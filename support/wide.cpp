@@ -28,10 +28,10 @@ bool to_ansi(std::u16string_view wide, std::string& ansi) {
     int32_t used_default = 0;
     int32_t n = win.WideCharToMultiByte(cp_acp, wc_no_best_fit_chars, wide.data(), static_cast<int32_t>(wide.size()),
                                         out.data(), static_cast<int32_t>(out.size()), nullptr, &used_default);
-    if (n <= 0 || used_default) return false;
+    if (n <= 0) return false;
     out.resize(static_cast<size_t>(n));
     ansi = std::move(out);
-    return true;
+    return !used_default;
 }
 
 std::string utf8_of(std::u16string_view s) {

@@ -9,9 +9,10 @@ namespace tallyrun {
 // The UTF-16 of an ANSI text (MultiByteToWideChar, CP_ACP); empty when the
 // text is empty or cannot be converted.
 std::u16string to_wide(std::string_view ansi);
-// The ANSI text of UTF-16 units (WideCharToMultiByte, CP_ACP, no best fit);
-// false when a unit has no character of its own in the code page, or the
-// conversion fails.
+// The ANSI text of UTF-16 units (WideCharToMultiByte, CP_ACP, no best fit),
+// '?' for a unit that has no character of its own in the code page, as
+// Windows' 8-bit functions show it; false when that happened or the
+// conversion failed (ansi is empty then).
 bool to_ansi(std::u16string_view wide, std::string& ansi);
 
 // UTF-8 of UTF-16 units; a unit of no pair keeps a three-byte form of its own

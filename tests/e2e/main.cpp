@@ -22,57 +22,103 @@ void entry(HMODULE module, const char* name, Fn& slot) {
 }
 
 int WINAPI record_progress(int, char* source, char* target, int percent) {
-    the_plugin().reports.push_back({source ? source : "", target ? target : "", percent});
+    the_plugin().reports.push_back(
+        {utf8(from_ansi(source ? source : "")), utf8(from_ansi(target ? target : "")), percent});
     return 0;
 }
 
-std::vector<char> buffer(const std::string& s) {
-    std::vector<char> b(s.begin(), s.end());
-    b.resize(s.size() + 1 < MAX_PATH ? MAX_PATH : s.size() + 1, 0);
+int WINAPI record_progress_w(int, WCHAR* source, WCHAR* target, int percent) {
+    the_plugin().wide_reports.push_back({utf8(source ? source : L""), utf8(target ? target : L""), percent});
+    return 0;
+}
+
+template <typename C>
+std::vector<C> buffer(const std::basic_string<C>& s) {
+    const size_t size = sizeof(C) == 1 ? MAX_PATH : 1024;
+    std::vector<C> b(s.begin(), s.end());
+    b.resize(s.size() + 1 < size ? size : s.size() + 1, 0);
     return b;
 }
 
-void remove_tree(const std::string& folder) {
-    WIN32_FIND_DATAA d;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &d);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = d.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(path + "\\");
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(h, &d));
-        FindClose(h);
+template <typename Data, typename C, typename First, typename Next>
+std::vector<Data> read_records(First first, Next next, const std::basic_string<C>& path, DWORD* error) {
+    std::vector<Data> out;
+    std::vector<C> b = buffer(path);
+    Data d;
+    HANDLE h = first(b.data(), &d);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (error) *error = GetLastError();
+        return out;
     }
-    RemoveDirectoryA(folder.c_str());
+    do out.push_back(d);
+    while (next(h, &d));
+    the_plugin().FsFindClose(h);
+    return out;
 }
 
-void snap(const std::string& folder, const std::string& prefix, std::map<std::string, std::string>& out) {
-    WIN32_FIND_DATAA d;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &d);
+std::wstring converted(UINT code_page, const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string converted(UINT code_page, const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+void remove_tree(const std::wstring& folder) {
+    WIN32_FIND_DATAW d;
+    HANDLE h = FindFirstFileW(long_path(folder + L"*").c_str(), &d);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = d.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = long_path(folder + name);
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(folder + name + L"\\");
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+    }
+    RemoveDirectoryW(long_path(folder).c_str());
+}
+
+void snap(const std::wstring& folder, const std::string& prefix, std::map<std::string, std::string>& out) {
+    WIN32_FIND_DATAW d;
+    HANDLE h = FindFirstFileW(long_path(folder + L"*").c_str(), &d);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        std::string name = d.cFileName;
-        if (name == "." || name == "..") continue;
+        std::wstring name = d.cFileName;
+        if (name == L"." || name == L"..") continue;
         char facts[96];
         std::snprintf(facts, sizeof facts, "%lu %lu %lu:%lu %lx|", d.nFileSizeHigh, d.nFileSizeLow,
                       d.ftLastWriteTime.dwHighDateTime, d.ftLastWriteTime.dwLowDateTime,
                       d.dwFileAttributes);
+        std::string key = prefix + utf8(name);
         if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[prefix + name + "\\"] = facts;
-            snap(folder + name + "\\", prefix + name + "\\", out);
+            out[key + "\\"] = facts;
+            snap(folder + name + L"\\", key + "\\", out);
         } else {
-            out[prefix + name] = facts + read_file(folder + name);
+            out[key] = facts + read_file(folder + name);
         }
-    } while (FindNextFileA(h, &d));
+    } while (FindNextFileW(h, &d));
     FindClose(h);
 }
 
 }  // namespace
+
+std::string utf8(const std::wstring& text) { return converted(CP_UTF8, text); }
+std::wstring from_ansi(const std::string& text) { return converted(CP_ACP, text); }
+std::string to_ansi(const std::wstring& text) { return converted(CP_ACP, text); }
 
 plugin& the_plugin() {
     static plugin p = [] {
@@ -86,12 +132,16 @@ plugin& the_plugin() {
         entry(q.module, "FsGetDefRootName", q.FsGetDefRootName);
         entry(q.module, "FsSetDefaultParams", q.FsSetDefaultParams);
         entry(q.module, "FsGetFile", q.FsGetFile);
+        entry(q.module, "FsInitW", q.FsInitW);
+        entry(q.module, "FsFindFirstW", q.FsFindFirstW);
+        entry(q.module, "FsFindNextW", q.FsFindNextW);
+        entry(q.module, "FsGetFileW", q.FsGetFileW);
         return q;
     }();
     static bool started = false;
     if (!started && p.FsInit && p.FsSetDefaultParams) {
         started = true;
-        p.FsInit(4, reinterpret_cast<void*>(record_progress), nullptr, nullptr);
+        p.set_progress(true, true);
         static temp_folder ini;  // empty: no tallyrun.ini, the defaults apply
         p.set_ini_folder(ini.path);
     }
@@ -110,18 +160,32 @@ void plugin::set_ini_folder(const std::string& folder) {
     FsSetDefaultParams(&record);
 }
 
+void plugin::set_progress(bool narrow, bool wide) {
+    // As the file manager does: both forms, each with its own call-back.
+    FsInit(4, narrow ? reinterpret_cast<void*>(record_progress) : nullptr, nullptr, nullptr);
+    if (FsInitW) FsInitW(4, wide ? reinterpret_cast<void*>(record_progress_w) : nullptr, nullptr, nullptr);
+}
+
+std::vector<char> host_buffer(const std::string& text) { return buffer(text); }
+std::vector<WCHAR> host_buffer(const std::wstring& text) { return buffer(text); }
+
+std::vector<WIN32_FIND_DATAA> plugin::records(const std::string& path, DWORD* error) {
+    return read_records<WIN32_FIND_DATAA>(FsFindFirst, FsFindNext, path, error);
+}
+
+std::vector<WIN32_FIND_DATAW> plugin::records_w(const std::wstring& path, DWORD* error) {
+    return read_records<WIN32_FIND_DATAW>(FsFindFirstW, FsFindNextW, path, error);
+}
+
 std::vector<std::string> plugin::names(const std::string& path, DWORD* error) {
     std::vector<std::string> out;
-    std::vector<char> b = buffer(path);
-    WIN32_FIND_DATAA d;
-    HANDLE h = FsFindFirst(b.data(), &d);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (error) *error = GetLastError();
-        return out;
-    }
-    do out.push_back(d.cFileName);
-    while (FsFindNext(h, &d));
-    FsFindClose(h);
+    for (const WIN32_FIND_DATAA& d : records(path, error)) out.push_back(d.cFileName);
+    return out;
+}
+
+std::vector<std::wstring> plugin::names_w(const std::wstring& path, DWORD* error) {
+    std::vector<std::wstring> out;
+    for (const WIN32_FIND_DATAW& d : records_w(path, error)) out.push_back(d.cFileName);
     return out;
 }
 
@@ -130,16 +194,22 @@ int plugin::get(const std::string& remote, const std::string& local, int flags) 
     return FsGetFile(r.data(), l.data(), flags, nullptr);
 }
 
+int plugin::get_w(const std::wstring& remote, const std::wstring& local, int flags) {
+    std::vector<WCHAR> r = buffer(remote), l = buffer(local);
+    return FsGetFileW(r.data(), l.data(), flags, nullptr);
+}
+
 temp_folder::temp_folder() {
     static int count = 0;
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
     path = std::string(base) + "tallyrun-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
            std::to_string(++count) + "\\";
+    wpath = from_ansi(path);
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-temp_folder::~temp_folder() { remove_tree(path); }
+temp_folder::~temp_folder() { remove_tree(wpath); }
 
 std::string percents(const std::vector<progress_report>& reports) {
     std::string s;
@@ -160,8 +230,13 @@ FILETIME utc(int year, int month, int day, int hour, int minute, int second) {
     return t;
 }
 
-void write_file(const std::string& path, const std::string& content, FILETIME time) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+std::wstring long_path(const std::wstring& path) {
+    bool full = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    return full ? L"\\\\?\\" + path : path;
+}
+
+void write_file(const std::wstring& path, const std::string& content, FILETIME time) {
+    HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     DWORD done = 0;
@@ -170,8 +245,12 @@ void write_file(const std::string& path, const std::string& content, FILETIME ti
     CloseHandle(h);
 }
 
-std::string read_file(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+void write_file(const std::string& path, const std::string& content, FILETIME time) {
+    write_file(from_ansi(path), content, time);
+}
+
+std::string read_file(const std::wstring& path) {
+    HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) return "<missing>";
     std::string content;
@@ -182,19 +261,33 @@ std::string read_file(const std::string& path) {
     return content;
 }
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string read_file(const std::string& path) { return read_file(from_ansi(path)); }
 
-std::string plugin_path(const std::string& real_path) {
-    std::string p = real_path;
-    while (!p.empty() && p.back() == '\\') p.pop_back();
-    return "\\" + p;
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(long_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::map<std::string, std::string> snapshot(const std::string& folder) {
+bool exists(const std::string& path) { return exists(from_ansi(path)); }
+
+bool make_folder(const std::wstring& path) { return CreateDirectoryW(long_path(path).c_str(), nullptr) != 0; }
+
+template <typename C>
+std::basic_string<C> plugin_path_of(const std::basic_string<C>& real_path) {
+    std::basic_string<C> p = real_path;
+    while (!p.empty() && p.back() == C('\\')) p.pop_back();
+    return C('\\') + p;
+}
+
+std::string plugin_path(const std::string& real_path) { return plugin_path_of(real_path); }
+std::wstring plugin_path(const std::wstring& real_path) { return plugin_path_of(real_path); }
+
+std::map<std::string, std::string> snapshot(const std::wstring& folder) {
     std::map<std::string, std::string> out;
     snap(folder, "", out);
     return out;
 }
+
+std::map<std::string, std::string> snapshot(const std::string& folder) { return snapshot(from_ansi(folder)); }
 
 // --- window answers ---------------------------------------------------------------------------
 
@@ -211,22 +304,23 @@ namespace {
 BOOL CALLBACK find_own(HWND window, LPARAM param) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && !std::strcmp(title, "Tallyrun")) {
+    WCHAR title[64] = L"";
+    GetWindowTextW(window, title, 64);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(title) == L"Tallyrun") {
         *reinterpret_cast<HWND*>(param) = window;
         return FALSE;
     }
     return TRUE;
 }
 
+// Read with the wide functions: a prompt about a Unicode name shows it as it is.
 BOOL CALLBACK find_static(HWND child, LPARAM param) {
-    char cls[32] = "";
-    GetClassNameA(child, cls, sizeof cls);
-    char text[2048] = "";
-    GetWindowTextA(child, text, sizeof text);
-    if (!_stricmp(cls, "Static") && text[0]) {
-        *reinterpret_cast<std::string*>(param) = text;
+    WCHAR cls[32] = L"";
+    GetClassNameW(child, cls, 32);
+    WCHAR text[2048] = L"";
+    GetWindowTextW(child, text, 2048);
+    if (CompareStringOrdinal(cls, -1, L"Static", -1, TRUE) == CSTR_EQUAL && text[0]) {
+        *reinterpret_cast<std::string*>(param) = utf8(text);
         return FALSE;
     }
     return TRUE;
@@ -239,12 +333,12 @@ void act(HWND window, const std::string& action) {
     } buttons[] = {{"overwrite", 3}, {"all", 4}, {"skip", 5}, {"cancel", 6}, {"older", 7}, {"skip-all", 8}};
     for (const auto& b : buttons)
         if (action == b.name) {
-            PostMessageA(GetDlgItem(window, b.id), BM_CLICK, 0, 0);
+            PostMessageW(GetDlgItem(window, b.id), BM_CLICK, 0, 0);
             return;
         }
-    if (action == "enter" || action == "ok") PostMessageA(window, WM_COMMAND, IDOK, 0);
-    if (action == "escape") PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    if (action == "close") PostMessageA(window, WM_CLOSE, 0, 0);
+    if (action == "enter" || action == "ok") PostMessageW(window, WM_COMMAND, IDOK, 0);
+    if (action == "escape") PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    if (action == "close") PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void answer_loop(window_answerer::state* s) {
@@ -290,18 +384,18 @@ std::string run_host(const std::string& arguments, DWORD* status) {
     HANDLE read_end = nullptr, write_end = nullptr;
     CreatePipe(&read_end, &write_end, &inherit, 0);
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA start{};
+    STARTUPINFOW start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdOutput = write_end;
     start.hStdError = write_end;
     start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    std::string command = "\"" + host_exe + "\" " + arguments;
-    std::vector<char> line(command.begin(), command.end());
+    std::wstring command = L"\"" + from_ansi(host_exe) + L"\" " + converted(CP_UTF8, arguments);
+    std::vector<WCHAR> line(command.begin(), command.end());
     line.push_back(0);
     std::string output;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
                         &process)) {
         CloseHandle(read_end);
         CloseHandle(write_end);

@@ -70,7 +70,7 @@ TEST_F(robustness, member_removed_between_listing_and_copy) {
         std::string label = "member " + std::to_string(c.removed) + " removed";
         EXPECT_EQ(the_plugin().get(remote(), local()), 2) << label;
         EXPECT_EQ(targets(), c.after) << label;
-        EXPECT_EQ(percents(the_plugin().reports), "0 ") << label;
+        EXPECT_TRUE(told_unfinished(the_plugin().reports)) << percents(the_plugin().reports) << label;
         EXPECT_EQ(snapshot(source.path), before) << label;
     }
 }
@@ -80,7 +80,7 @@ TEST_F(robustness, target_folder_that_does_not_exist) {
     std::string missing = out.path + "no such folder\\";
     EXPECT_EQ(the_plugin().get(remote(), missing + "f01-03.txt"), 2);
     EXPECT_FALSE(exists(missing)) << "the plugin created the target folder";
-    EXPECT_EQ(percents(the_plugin().reports), "0 ");
+    EXPECT_TRUE(told_unfinished(the_plugin().reports)) << percents(the_plugin().reports);
 }
 
 TEST_F(robustness, read_only_target_follows_what_copy_file_does_here) {
@@ -114,11 +114,11 @@ TEST_F(robustness, read_only_target_follows_what_copy_file_does_here) {
     if (windows_rule) {
         EXPECT_EQ(result, 2);
         EXPECT_EQ(targets(), "member bytes 1;read-only bytes;<missing>;");
-        EXPECT_EQ(percents(the_plugin().reports), "0 ");
+        EXPECT_TRUE(told_unfinished(the_plugin().reports)) << percents(the_plugin().reports);
     } else {
         EXPECT_EQ(result, 0) << "the read-only file was replaced, so the copy is done";
         EXPECT_EQ(targets(), "member bytes 1;member bytes 2;member bytes 3;");
-        EXPECT_EQ(percents(the_plugin().reports), "0 100 ");
+        EXPECT_TRUE(told_done(the_plugin().reports)) << percents(the_plugin().reports);
     }
 }
 
@@ -144,7 +144,7 @@ TEST_F(robustness, member_held_open_without_sharing_cannot_be_read) {
     CloseHandle(held);
     EXPECT_EQ(result, 3) << "a sharing violation is a read error";
     EXPECT_EQ(targets(), "member bytes 1;<missing>;<missing>;");
-    EXPECT_EQ(percents(the_plugin().reports), "0 ");
+    EXPECT_TRUE(told_unfinished(the_plugin().reports)) << percents(the_plugin().reports);
 }
 
 TEST_F(robustness, folder_that_vanishes_between_two_listings) {

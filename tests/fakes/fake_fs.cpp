@@ -1,9 +1,11 @@
 // An in-memory disk behind the binding table, so engine and retrieval tests run natively on both sides.
 #include "fakes/fake_fs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "support/file_copy.h"
 #include "support/native_time.h"
 #include "support/wide.h"
 
@@ -156,7 +158,10 @@ uint32_t TR_WINAPI drive_type(const char* root) {
     return active->folders_.count(lowered(r)) && r.size() == 2 ? 3 : 1;
 }
 
-int32_t copy_file(const std::string& source, const std::string& target, int32_t fail_if_exists) {
+// CopyFile, or CopyFileEx with progress told in chunks of copy_chunk_bytes
+// (time moving by ms_per_chunk each); a copy stopped by the routine leaves no target.
+int32_t copy_file(const std::string& source, const std::string& target, int32_t fail_if_exists,
+                  copy_progress_routine progress = nullptr, void* data = nullptr) {
     ++active->copy_calls;
     auto injected = active->copy_errors.find(lowered(strip_slash(source)));
     if (injected != active->copy_errors.end()) {
@@ -185,6 +190,24 @@ int32_t copy_file(const std::string& source, const std::string& target, int32_t 
         }
     }
     fake_file copy = *from;
+    if (progress) {
+        const int64_t total = static_cast<int64_t>(copy.size);
+        auto told = [&](int64_t done, uint32_t reason) {
+            uint32_t answer = progress(total, done, total, done, 1, reason, nullptr, nullptr, data);
+            return answer != progress_cancel && answer != progress_stop;
+        };
+        bool going = told(0, callback_stream_switch);
+        for (int64_t done = 0; going && done < total;) {
+            done = std::min<int64_t>(total, done + copy_chunk_bytes);
+            active->ticks += active->ms_per_chunk;
+            going = told(done, callback_chunk_finished);
+        }
+        if (!going) {
+            fake_error = error_request_aborted;
+            ++active->copies_stopped;
+            return 0;
+        }
+    }
     active->add_file_utf8(target, copy.size, copy.write_time, copy.attributes | 32, copy.content);
     active->copied.push_back(strip_slash(source) + ">" + strip_slash(target));
     return 1;
@@ -195,6 +218,14 @@ int32_t TR_WINAPI copy_file_a(const char* source, const char* target, int32_t fa
 }
 int32_t TR_WINAPI copy_file_w(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
     return copy_file(utf8(source), utf8(target), fail_if_exists);
+}
+int32_t TR_WINAPI copy_file_ex_a(const char* source, const char* target, copy_progress_routine progress, void* data,
+                                 int32_t*, uint32_t flags) {
+    return copy_file(from_ansi(source), from_ansi(target), flags & copy_file_fail_if_exists, progress, data);
+}
+int32_t TR_WINAPI copy_file_ex_w(const char16_t* source, const char16_t* target, copy_progress_routine progress,
+                                 void* data, int32_t*, uint32_t flags) {
+    return copy_file(utf8(source), utf8(target), flags & copy_file_fail_if_exists, progress, data);
 }
 
 win_handle create_file(const std::string& name, uint32_t access, uint32_t disposition) {
@@ -207,6 +238,10 @@ win_handle create_file(const std::string& name, uint32_t access, uint32_t dispos
             return invalid_handle;
         }
         const fake_file* old = active->find_utf8(name);
+        if (old && disposition == create_new) {
+            fake_error = error_file_exists;
+            return invalid_handle;
+        }
         if (old && (old->attributes & 1)) {
             fake_error = error_access_denied;
             return invalid_handle;
@@ -263,6 +298,75 @@ int32_t TR_WINAPI close_handle(win_handle handle) {
     return files_open.erase(reinterpret_cast<intptr_t>(handle)) ? 1 : 0;
 }
 
+fake_file* file_of(win_handle handle) {
+    auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
+    return it == files_open.end() ? nullptr : const_cast<fake_file*>(active->find_utf8(it->second.path));
+}
+
+int32_t TR_WINAPI file_size(win_handle handle, int64_t* size) {
+    const fake_file* f = file_of(handle);
+    if (!f) {
+        fake_error = error_invalid_handle;
+        return 0;
+    }
+    *size = static_cast<int64_t>(f->content.size());
+    return 1;
+}
+
+int32_t TR_WINAPI get_file_time(win_handle handle, win_filetime*, win_filetime*, win_filetime* write) {
+    const fake_file* f = file_of(handle);
+    if (!f) return 0;
+    if (write) *write = f->write_time;
+    return 1;
+}
+
+int32_t TR_WINAPI set_file_time(win_handle handle, const win_filetime*, const win_filetime*, const win_filetime* write) {
+    fake_file* f = file_of(handle);
+    if (!f) return 0;
+    if (write) f->write_time = *write;
+    return 1;
+}
+
+uint32_t attributes_of(const std::string& path) {
+    const fake_file* f = active->find_utf8(path);
+    if (!f) {
+        fake_error = error_file_not_found;
+        return invalid_file_attributes;
+    }
+    return f->attributes;
+}
+uint32_t TR_WINAPI get_attributes_a(const char* name) { return attributes_of(from_ansi(name)); }
+uint32_t TR_WINAPI get_attributes_w(const char16_t* name) { return attributes_of(utf8(name)); }
+
+int32_t set_attributes(const std::string& path, uint32_t attributes) {
+    fake_file* f = const_cast<fake_file*>(active->find_utf8(path));
+    if (!f) {
+        fake_error = error_file_not_found;
+        return 0;
+    }
+    f->attributes = attributes;
+    return 1;
+}
+int32_t TR_WINAPI set_attributes_a(const char* name, uint32_t a) { return set_attributes(from_ansi(name), a); }
+int32_t TR_WINAPI set_attributes_w(const char16_t* name, uint32_t a) { return set_attributes(utf8(name), a); }
+
+int32_t delete_file(const std::string& path) {
+    const fake_file* f = active->find_utf8(path);
+    if (!f || (f->attributes & 16)) {
+        fake_error = error_file_not_found;
+        return 0;
+    }
+    if (f->attributes & 1) {
+        fake_error = error_access_denied;
+        return 0;
+    }
+    active->remove_utf8(path);
+    return 1;
+}
+int32_t TR_WINAPI delete_file_a(const char* name) { return delete_file(from_ansi(name)); }
+int32_t TR_WINAPI delete_file_w(const char16_t* name) { return delete_file(utf8(name)); }
+
+uint32_t TR_WINAPI tick_count() { return active->ticks; }
 uint32_t TR_WINAPI last_error() { return fake_error; }
 void TR_WINAPI set_error(uint32_t e) { fake_error = e; }
 
@@ -282,11 +386,23 @@ fake_fs::fake_fs() {
     win.GetDriveTypeA = drive_type;
     win.CopyFileA = copy_file_a;
     win.CopyFileW = copy_file_w;
+    win.CopyFileExA = copy_file_ex_a;
+    win.CopyFileExW = copy_file_ex_w;
     win.CreateFileA = create_file_a;
     win.CreateFileW = create_file_w;
     win.ReadFile = read_file;
     win.WriteFile = write_file;
     win.CloseHandle = close_handle;
+    win.GetFileSizeEx = file_size;
+    win.GetFileTime = get_file_time;
+    win.SetFileTime = set_file_time;
+    win.GetFileAttributesA = get_attributes_a;
+    win.GetFileAttributesW = get_attributes_w;
+    win.SetFileAttributesA = set_attributes_a;
+    win.SetFileAttributesW = set_attributes_w;
+    win.DeleteFileA = delete_file_a;
+    win.DeleteFileW = delete_file_w;
+    win.GetTickCount = tick_count;
     win.GetLastError = last_error;
     win.SetLastError = set_error;
 }
@@ -345,9 +461,11 @@ void fake_fs::add_file_utf8(const std::string& path, uint64_t size, win_filetime
     folders_[lowered(folder)].entries.push_back(f);
 }
 
-void fake_fs::remove(const std::string& path) {
+void fake_fs::remove(const std::string& path) { remove_utf8(from_ansi(path)); }
+
+void fake_fs::remove_utf8(const std::string& path) {
     std::string folder, name;
-    split(from_ansi(path), folder, name);
+    split(path, folder, name);
     auto it = folders_.find(lowered(folder));
     if (it == folders_.end()) return;
     auto& v = it->second.entries;
@@ -356,7 +474,7 @@ void fake_fs::remove(const std::string& path) {
             v.erase(v.begin() + static_cast<long>(i));
             break;
         }
-    folders_.erase(lowered(strip_slash(from_ansi(path))));
+    folders_.erase(lowered(strip_slash(path)));
 }
 
 const fake_file* fake_fs::find_utf8(const std::string& path) const {

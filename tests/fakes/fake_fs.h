@@ -21,7 +21,8 @@ struct fake_file {
     std::string content;
 };
 
-// While one lives, the find, drive, copy and file calls of both sides and
+// While one lives, the find, drive, copy (CopyFileEx telling its progress in
+// chunks of copy_chunk_bytes of the files' sizes), file and clock calls of both sides and
 // GetLastError/SetLastError read and change it; the destructor puts the earlier
 // bindings back. Paths are Windows paths ("C:\photos\IMG_0001.JPG"), matched
 // ignoring case; wide paths may carry the \\?\ prefix. Folder listings yield
@@ -54,13 +55,16 @@ struct fake_fs {
     std::vector<std::string> names(const std::string& folder) const;
 
     // Failure injection.
-    std::map<std::string, uint32_t> copy_errors;  // lowered UTF-8 source path -> error of CopyFile
+    std::map<std::string, uint32_t> copy_errors;  // lowered UTF-8 source path -> error of CopyFile(Ex)
     int find_next_fails_after = -1;                // FindNextFile fails after this many calls
     uint32_t find_next_error = 5;
 
     // What happened (paths in UTF-8).
-    std::vector<std::string> copied;    // "source>target" per successful CopyFile
+    std::vector<std::string> copied;    // "source>target" per successful CopyFile(Ex)
     int copy_calls = 0;
+    int copies_stopped = 0;  // CopyFileEx calls that their progress routine stopped
+    uint32_t ticks = 0;         // what GetTickCount answers
+    uint32_t ms_per_chunk = 0;  // how far it moves while CopyFileEx copies a chunk
     std::vector<std::string> searches;  // every FindFirstFile pattern
 
     struct folder {
@@ -75,6 +79,7 @@ struct fake_fs {
     void add_file_utf8(const std::string& path, uint64_t size, win_filetime time, uint32_t attributes,
                        const std::string& content);
     const fake_file* find_utf8(const std::string& path) const;
+    void remove_utf8(const std::string& path);
 };
 
 // The single fake_fs that the bindings currently serve (null when none).

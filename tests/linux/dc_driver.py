@@ -1,4 +1,5 @@
 # Drives a real Double Commander under Xvfb, for end-to-end tests of a wfx plugin on Linux.
+import ast
 import ctypes
 import os
 import shutil
@@ -394,10 +395,14 @@ class DoubleCommander:
         """Sets the text of the focused text field, in the window of that exact title if given."""
         self.atspi('fill', text, window, timeout)
 
+    def names_of(self, role, window):
+        """The names of the objects of a role ('push button', 'label') in the window of that exact accessible name."""
+        lines = [line.strip() for line in self.atspi('dump', '', window, 5).splitlines()]
+        return [ast.literal_eval(line[len(role) + 1:]) for line in lines if line.startswith(role + ' ')]
+
     def buttons(self, window):
         """The captions of the push buttons of the window of that exact title, as the accessibility bus names them."""
-        lines = self.atspi('dump', '', window, 5).splitlines()
-        return [line.strip()[len('push button '):].strip("'\"") for line in lines if line.strip().startswith('push button ')]
+        return self.names_of('push button', window)
 
     def dump(self, window=''):
         """Roles and names of everything accessible, for finding out what a window offers."""

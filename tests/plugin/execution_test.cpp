@@ -112,9 +112,10 @@ TEST_F(execution, properties_on_the_root_opens_tallyrun_ini_writing_the_sample_f
     EXPECT_EQ(run("\\", "properties"), fs_exec_ok);
     EXPECT_EQ(disk.content("C:\\cfg\\tallyrun.ini"), "[Options]\n") << "never overwritten";
     disk.remove("C:\\cfg\\tallyrun.ini");
-    disk.add_file("C:\\plugins\\tallyrun\\tallyrun.ini", ~0ull, {}, 32, "[Options]\n");
+    const std::string beside = utf8(ini_place_of(plugin).folders.back()) + "tallyrun.ini";  // the plugin's folder
+    disk.add_file(beside, ~0ull, {}, 32, "[Options]\n");
     EXPECT_EQ(run("\\", "properties"), fs_exec_ok);
-    EXPECT_EQ(shell_calls.back().file, "C:\\plugins\\tallyrun\\tallyrun.ini") << "the one beside the plugin";
+    EXPECT_EQ(shell_calls.back().file, beside) << "the one beside the plugin";
     EXPECT_FALSE(disk.exists("C:\\cfg\\tallyrun.ini"));
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -100,6 +102,14 @@ struct retrieval : testing::Test {
         for (const report& r : reports) s += std::to_string(r.percent) + " ";
         return s;
     }
+    // 0 first, then rising percents, and 100 only when the entry was done.
+    bool told_rising(bool done) const {
+        std::vector<int32_t> p;
+        for (const report& r : reports) p.push_back(r.percent);
+        if (p.empty() || p.front() != 0 || !std::is_sorted(p.begin(), p.end())) return false;
+        return done ? p.back() == 100 && std::count(p.begin(), p.end(), 100) == 1
+                    : std::count(p.begin(), p.end(), 100) == 0;
+    }
     fake_fs disk;
     binding_override<decltype(win.GetKeyState)> keys{win.GetKeyState, ctrl_free};
     binding_override<decltype(win.DialogBoxIndirectParamA)> dialog{win.DialogBoxIndirectParamA,
@@ -119,8 +129,7 @@ TEST_F(retrieval, run_of_three_copies_each_member_in_order_with_progress_0_and_1
                        std::to_string(i) + ".JPG");
     EXPECT_EQ(disk.copied, want);
     EXPECT_EQ(disk.content("D:\\out\\IMG_0002.JPG"), "picture 2");
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(percents(), "0 100 ");
+    EXPECT_EQ(percents(), "0 33 66 100 ") << "each member finished is a third of the entry";
     for (const report& rep : reports) {
         EXPECT_EQ(rep.number, 3);
         EXPECT_EQ(rep.source, r.get()) << "the host's own buffers are reported";
@@ -238,7 +247,7 @@ TEST_F(retrieval, copy_errors_become_result_codes_and_stop_at_the_failing_member
         EXPECT_EQ(get(run, "D:\\out\\IMG_0001-0003.JPG"), c.result) << "error " << c.error;
         EXPECT_EQ(disk.copied.size(), 1u) << "the first stays copied, error " << c.error;
         EXPECT_EQ(disk.copy_calls, 2) << "the third is not attempted, error " << c.error;
-        EXPECT_EQ(percents(), "0 ") << "error " << c.error;
+        EXPECT_TRUE(told_rising(false)) << "error " << c.error << ", got " << percents();
     }
 }
 
@@ -299,12 +308,33 @@ int32_t TR_WINAPI record_wide_progress(int32_t, const char16_t* source, const ch
 }
 
 std::vector<std::u16string> wide_prompts;
-intptr_t TR_WINAPI skip_wide_dialog(win_handle, const void* bytes, win_handle, dialog_proc, intptr_t) {
-    // The last control's text is the prompt's message: find it after "Static".
+
+// The text of the last control of an extended dialog template: the prompt's message.
+std::u16string last_control_text(const void* bytes) {
     const char16_t* units = static_cast<const char16_t*>(bytes);
-    std::u16string all(units, 2048);
-    size_t at = all.rfind(u"Static");
-    wide_prompts.push_back(at == std::u16string::npos ? u"" : std::u16string(all.c_str() + at + 7));
+    const auto* raw = static_cast<const unsigned char*>(bytes);
+    size_t at = 26 / 2 + 2;  // past the fixed header, the menu and the class
+    auto skip_text = [&] {
+        while (units[at]) ++at;
+        ++at;
+    };
+    skip_text();  // the title
+    at += 3;      // point size, weight, italic and character set
+    skip_text();  // the typeface
+    const unsigned count = raw[16] | raw[17] << 8;
+    std::u16string text;
+    for (unsigned i = 0; i < count; ++i) {
+        at = (at + 1) / 2 * 2 + 12;  // to a 4-byte boundary, past the item's fixed part
+        skip_text();                 // its class
+        text = units + at;
+        skip_text();
+        ++at;  // the extra count
+    }
+    return text;
+}
+
+intptr_t TR_WINAPI skip_wide_dialog(win_handle, const void* bytes, win_handle, dialog_proc, intptr_t) {
+    wide_prompts.push_back(last_control_text(bytes));
     return 5;  // skip
 }
 
@@ -336,11 +366,14 @@ TEST_F(wide_retrieval, a_run_in_cyrillic_copies_every_member_with_wide_progress)
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(disk.content(u"D:\\\u0446\u0435\u043b\u044c\\" + cyrillic + u"_0" + std::u16string(1, u'0' + i) + u".jpg"),
                   "frame " + std::to_string(i));
-    ASSERT_EQ(wide_reports.size(), 2u);
+    ASSERT_EQ(wide_reports.size(), 4u) << "0, a third, two thirds, 100";
     EXPECT_EQ(wide_reports[0].percent, 0);
-    EXPECT_EQ(wide_reports[1].percent, 100);
-    EXPECT_EQ(wide_reports[0].source, remote) << "wide names through the wide call-back";
-    EXPECT_EQ(wide_reports[1].target, local);
+    EXPECT_EQ(wide_reports[1].percent, 33);
+    EXPECT_EQ(wide_reports[3].percent, 100);
+    for (const wide_report& r : wide_reports) {
+        EXPECT_EQ(r.source, remote) << "wide names through the wide call-back, at " << r.percent;
+        EXPECT_EQ(r.target, local);
+    }
     EXPECT_TRUE(reports.empty()) << "the 8-bit call-back is not used for a wide copy";
 }
 
@@ -382,4 +415,70 @@ TEST_F(wide_retrieval, long_wide_paths_are_copied_through_the_prefix) {
     EXPECT_EQ(disk.content(deep + u"\\" + cyrillic + u"_03.jpg"), "frame 3");
     ASSERT_FALSE(disk.copied.empty());
     EXPECT_NE(disk.copied.back().find(utf8(deep)), std::string::npos);
+}
+
+// ---- long copies: progress in between, and a Cancel that works ----
+
+namespace {
+
+int32_t abort_at = 1000;  // the call-back answers 1 from this percent on
+int32_t TR_WINAPI stopping_progress(int32_t number, const char* source, const char* target, int32_t percent) {
+    reports.push_back({number, source, target, percent});
+    return percent >= abort_at && percent < 100 ? 1 : 0;
+}
+
+struct long_copy : retrieval {
+    void SetUp() override {
+        retrieval::SetUp();
+        abort_at = 1000;
+        FsInit(3, stopping_progress);
+        // Three members of 200 MB each: 50 chunks apiece.
+        for (int i = 1; i <= 3; ++i) disk.add_file("C:\\big\\frame_0" + std::to_string(i) + ".exr", 200u << 20, shot);
+    }
+    int32_t get_run() { return get("\\C:\\big\\frame_01-03.exr", "D:\\out\\frame_01-03.exr"); }
+};
+
+}  // namespace
+
+TEST_F(long_copy, percentages_rise_by_the_bytes_and_never_pass_100) {
+    EXPECT_EQ(get_run(), fs_ok);
+    ASSERT_GE(reports.size(), 90u) << "a report for every percent, got " << percents();
+    int32_t previous = -1;
+    for (const report& r : reports) {
+        EXPECT_GT(r.percent, previous) << percents();
+        EXPECT_LE(r.percent, 100);
+        EXPECT_STREQ(r.source, reports[0].source) << "the same names as the first report";
+        previous = r.percent;
+    }
+    EXPECT_EQ(reports.front().percent, 0);
+    EXPECT_EQ(reports.back().percent, 100);
+    EXPECT_EQ(disk.copied.size(), 3u);
+}
+
+TEST_F(long_copy, time_passing_is_told_even_when_the_percent_stands_still) {
+    disk.add_file("C:\\huge\\disc.iso", 40ull << 30, shot);  // 10240 chunks: a percent every 102
+    disk.ms_per_chunk = 60;
+    EXPECT_EQ(get("\\C:\\huge\\disc.iso", "D:\\out\\disc.iso"), fs_ok);
+    // Every fourth chunk 240 ms have passed; the percent rises only every 102.
+    EXPECT_GT(reports.size(), 10240u / 4 - 10) << "reports, got " << reports.size();
+    EXPECT_LT(reports.size(), 10240u / 4 + 110);
+}
+
+TEST_F(long_copy, a_cancel_a_third_of_the_way_keeps_the_first_member_and_no_part_of_the_second) {
+    abort_at = 35;  // the first member ends at 33%
+    EXPECT_EQ(get_run(), fs_aborted);
+    EXPECT_EQ(disk.copied, (std::vector<std::string>{"C:\\big\\frame_01.exr>D:\\out\\frame_01.exr"}));
+    EXPECT_EQ(disk.copies_stopped, 1) << "the second member was stopped in its copy";
+    EXPECT_FALSE(disk.exists("D:\\out\\frame_02.exr"));
+    EXPECT_FALSE(disk.exists("D:\\out\\frame_03.exr"));
+    EXPECT_EQ(reports.back().percent, 35) << "nothing is told after the cancel";
+    EXPECT_EQ(disk.find("C:\\big\\frame_02.exr")->size, 200u << 20) << "the source is untouched";
+}
+
+TEST_F(long_copy, a_run_of_empty_files_tells_only_0_and_100) {
+    for (int i = 1; i <= 3; ++i) disk.add_file("C:\\empty\\e_0" + std::to_string(i) + ".txt", 0, shot);
+    disk.ms_per_chunk = 1000;
+    EXPECT_EQ(get("\\C:\\empty\\e_01-03.txt", "D:\\out\\e_01-03.txt"), fs_ok);
+    EXPECT_EQ(percents(), "0 100 ");
+    EXPECT_EQ(disk.copied.size(), 3u);
 }

@@ -1,10 +1,12 @@
 // The host harness: a console program that loads a plugin and drives it as the file manager does.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,26 +17,29 @@ namespace {
 const char usage[] =
     "usage: tallyrun-host [options] PLUGIN COMMAND [ARGS...]\n"
     "\n"
-    "Loads the plugin file PLUGIN (tallyrun.wfx or tallyrun.wfx64), finds its seven entry\n"
-    "points, calls FsSetDefaultParams, FsInit and FsGetDefRootName as the file manager\n"
-    "does, then runs one command.\n"
+    "Loads the plugin file PLUGIN (tallyrun.wfx or tallyrun.wfx64), finds its entry points,\n"
+    "calls FsSetDefaultParams, FsInit (and FsInitW) and FsGetDefRootName as the file manager\n"
+    "does, then runs one command. Like the file manager, it lists and copies through the\n"
+    "wide functions (FsFindFirstW, FsFindNextW, FsGetFileW) whenever the plugin has them.\n"
+    "Arguments are taken as Unicode; names print as UTF-8 (on a console, as Unicode text).\n"
     "\n"
     "Commands:\n"
     "  root                 print the plugin's root name\n"
     "  ls PATH              list a folder of the plugin as a panel shows it: size or <DIR>,\n"
     "                       date and time, attributes, name. PATH is the plugin's own path:\n"
     "                       \\ for the drives, \\C:\\photos for a folder\n"
-    "  get REMOTE LOCAL     copy one entry out (FsGetFile): REMOTE such as\n"
+    "  get REMOTE LOCAL     copy one entry out (FsGetFile(W)): REMOTE such as\n"
     "                       \\C:\\photos\\IMG_0001-0003.JPG, LOCAL the full target file name\n"
     "  copy REMOTE... LOCAL-FOLDER\n"
     "                       copy a selection the way the file manager copies trees: every\n"
     "                       REMOTE folder and its sub-folders are listed first, the target\n"
-    "                       folders made, then every file is fetched with FsGetFile\n"
+    "                       folders made, then every file is fetched with FsGetFile(W)\n"
     "\n"
     "Options:\n"
+    "  --ansi               use only the 8-bit functions, as a host without Unicode does\n"
     "  --ini PATH           INI file name passed to FsSetDefaultParams (default: plugins.ini\n"
     "                       beside the plugin; the plugin looks for tallyrun.ini in its folder)\n"
-    "  --plugin-number N    plugin number passed to FsInit (default 1)\n"
+    "  --plugin-number N    plugin number passed to FsInit and FsInitW (default 1)\n"
     "  --verbose            print every progress report\n"
     "  --ctrl               hold Ctrl during get and copy (the plugin then writes list files)\n"
     "  --flags N            copy flags for get and copy: 1 overwrite, 2 resume, 4 move (default 0)\n"
@@ -52,20 +57,28 @@ const char usage[] =
 
 using fs_init = int(WINAPI*)(int, void*, void*, void*);
 using fs_find_first = HANDLE(WINAPI*)(char*, WIN32_FIND_DATAA*);
+using fs_find_first_w = HANDLE(WINAPI*)(WCHAR*, WIN32_FIND_DATAW*);
 using fs_find_next = BOOL(WINAPI*)(HANDLE, WIN32_FIND_DATAA*);
+using fs_find_next_w = BOOL(WINAPI*)(HANDLE, WIN32_FIND_DATAW*);
 using fs_find_close = int(WINAPI*)(HANDLE);
 using fs_get_def_root_name = void(WINAPI*)(char*, int);
 using fs_set_default_params = void(WINAPI*)(void*);
 using fs_get_file = int(WINAPI*)(char*, char*, int, void*);
+using fs_get_file_w = int(WINAPI*)(WCHAR*, WCHAR*, int, void*);
 
+// The plugin's entry points; a wide one is null when the plugin lacks it or --ansi is given.
 struct plugin_calls {
     fs_init init;
+    fs_init init_w;
     fs_find_first find_first;
+    fs_find_first_w find_first_w;
     fs_find_next find_next;
+    fs_find_next_w find_next_w;
     fs_find_close find_close;
     fs_get_def_root_name get_def_root_name;
     fs_set_default_params set_default_params;
     fs_get_file get_file;
+    fs_get_file_w get_file_w;
 };
 
 // The host's default-parameter record.
@@ -77,23 +90,73 @@ struct default_params {
 };
 
 struct options {
-    std::string ini;
+    bool ansi = false;
+    std::wstring ini;
     int plugin_number = 1;
     bool verbose = false;
     bool ctrl = false;
     int flags = 0;
     std::vector<std::string> answers;
     bool answer_boxes = false;
-    std::string screenshot;  // BMP file for a picture of the first prompt
+    std::wstring screenshot;  // BMP file for a picture of the first prompt
 };
 
 options opt;
 std::mutex print_lock;
 
+// --- text --------------------------------------------------------------------------------------
+
+std::wstring from_code_page(UINT code_page, const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string to_code_page(UINT code_page, const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+// UTF-8 of a name; a unit of no surrogate pair becomes U+FFFD.
+std::string u8(const std::wstring& text) { return to_code_page(CP_UTF8, text); }
+std::string u8_of_ansi(const char* text) { return u8(from_code_page(CP_ACP, text ? text : "")); }
+// What an 8-bit host passes for a name: its ANSI text, '?' for a character the code page lacks.
+std::string ansi(const std::wstring& text) { return to_code_page(CP_ACP, text); }
+
+// Writes UTF-8 text to standard output or error: as Unicode text on a console,
+// else as the bytes themselves (text mode makes each LF a CR LF).
+void put(DWORD which, const std::string& text) {
+    HANDLE h = GetStdHandle(which);
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(h, &mode)) {
+        std::wstring w = from_code_page(CP_UTF8, text);
+        WriteConsoleW(h, w.data(), static_cast<DWORD>(w.size()), &done, nullptr);
+        return;
+    }
+    FILE* f = which == STD_ERROR_HANDLE ? stderr : stdout;
+    std::fputs(text.c_str(), f);
+    std::fflush(f);
+}
+
 void say(const char* format, const std::string& a = "", const std::string& b = "") {
     std::lock_guard<std::mutex> hold(print_lock);
-    std::printf(format, a.c_str(), b.c_str());
-    std::fflush(stdout);
+    int n = std::snprintf(nullptr, 0, format, a.c_str(), b.c_str());
+    std::vector<char> text(static_cast<size_t>(n) + 1);
+    std::snprintf(text.data(), text.size(), format, a.c_str(), b.c_str());
+    put(STD_OUTPUT_HANDLE, text.data());
+}
+
+// A path as Windows' own file functions take it: \\?\ before a long full path.
+std::wstring system_path(const std::wstring& path) {
+    bool full = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    return full && path.size() >= 248 ? L"\\\\?\\" + path : path;
 }
 
 const char* result_name(int code) {
@@ -104,17 +167,25 @@ const char* result_name(int code) {
     return code >= 0 && code <= 6 ? names[code] : "unknown";
 }
 
+void print_progress(int number, const std::string& source, const std::string& target, int percent) {
+    if (!opt.verbose) return;
+    std::lock_guard<std::mutex> hold(print_lock);
+    put(STD_OUTPUT_HANDLE, "progress " + std::to_string(percent) + "% (plugin " + std::to_string(number) +
+                               "): " + source + " -> " + target + "\n");
+}
+
 int WINAPI progress(int number, char* source, char* target, int percent) {
-    if (opt.verbose) {
-        std::lock_guard<std::mutex> hold(print_lock);
-        std::printf("progress %d%% (plugin %d): %s -> %s\n", percent, number, source ? source : "",
-                    target ? target : "");
-        std::fflush(stdout);
-    }
+    print_progress(number, u8_of_ansi(source), u8_of_ansi(target), percent);
+    return 0;
+}
+int WINAPI progress_w(int number, WCHAR* source, WCHAR* target, int percent) {
+    print_progress(number, u8(source ? source : L""), u8(target ? target : L""), percent);
     return 0;
 }
 void WINAPI log_call(int, int, char*) {}
 BOOL WINAPI request_call(int, int, char*, char*, char*, int) { return FALSE; }
+void WINAPI log_call_w(int, int, WCHAR*) {}
+BOOL WINAPI request_call_w(int, int, WCHAR*, WCHAR*, WCHAR*, int) { return FALSE; }
 
 // --- answering the plugin's windows from a second thread -------------------------------------
 
@@ -128,24 +199,24 @@ struct found_window {
 BOOL CALLBACK own_tallyrun_window(HWND window, LPARAM param) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-        std::strcmp(title, "Tallyrun") == 0) {
+    WCHAR title[64] = L"";
+    GetWindowTextW(window, title, 64);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::wcscmp(title, L"Tallyrun") == 0) {
         reinterpret_cast<found_window*>(param)->window = window;
         return FALSE;
     }
     return TRUE;
 }
 
+// Read with the wide functions, so that a prompt about a Unicode name shows it.
 BOOL CALLBACK static_text(HWND child, LPARAM param) {
-    char cls[32] = "";
-    GetClassNameA(child, cls, sizeof cls);
-    if (_stricmp(cls, "Static") != 0) return TRUE;
-    char text[2048] = "";
-    GetWindowTextA(child, text, sizeof text);
+    WCHAR cls[32] = L"";
+    GetClassNameW(child, cls, 32);
+    if (CompareStringOrdinal(cls, -1, L"Static", -1, TRUE) != CSTR_EQUAL) return TRUE;
+    WCHAR text[2048] = L"";
+    GetWindowTextW(child, text, 2048);
     if (text[0]) {
-        *reinterpret_cast<std::string*>(param) = text;
+        *reinterpret_cast<std::string*>(param) = u8(text);
         return FALSE;
     }
     return TRUE;
@@ -158,7 +229,7 @@ std::string window_text(HWND window) {
 }
 
 // Saves what the window shows as a 24-bit BMP file; false when it cannot.
-bool save_window_picture(HWND window, const std::string& path) {
+bool save_window_picture(HWND window, const std::wstring& path) {
     RECT r;
     if (!GetWindowRect(window, &r)) return false;
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -189,7 +260,7 @@ bool save_window_picture(HWND window, const std::string& path) {
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof info;
     file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = _wfopen(path.c_str(), L"wb");
     if (!f) return false;
     std::fwrite(&file, sizeof file, 1, f);
     std::fwrite(&info, sizeof info, 1, f);
@@ -206,12 +277,12 @@ bool answer_prompt(HWND window, const std::string& word) {
                    {"cancel", 6},    {"older", 7}, {"skip-all", 8}};
     for (const auto& b : buttons)
         if (word == b.word) {
-            PostMessageA(GetDlgItem(window, b.button), BM_CLICK, 0, 0);
+            PostMessageW(GetDlgItem(window, b.button), BM_CLICK, 0, 0);
             return true;
         }
-    if (word == "enter") return PostMessageA(window, WM_COMMAND, IDOK, 0) != 0;
-    if (word == "escape") return PostMessageA(window, WM_COMMAND, IDCANCEL, 0) != 0;
-    if (word == "close") return PostMessageA(window, WM_CLOSE, 0, 0) != 0;
+    if (word == "enter") return PostMessageW(window, WM_COMMAND, IDOK, 0) != 0;
+    if (word == "escape") return PostMessageW(window, WM_COMMAND, IDCANCEL, 0) != 0;
+    if (word == "close") return PostMessageW(window, WM_CLOSE, 0, 0) != 0;
     return false;
 }
 
@@ -228,15 +299,15 @@ void answer_windows() {
                 if (next_answer == 1 && !opt.screenshot.empty()) {
                     Sleep(300);  // let the dialog paint its buttons first
                     if (save_window_picture(f.window, opt.screenshot))
-                        say("picture of the prompt saved in %s\n", opt.screenshot);
+                        say("picture of the prompt saved in %s\n", u8(opt.screenshot));
                     else
-                        say("could not save a picture of the prompt in %s\n", opt.screenshot);
+                        say("could not save a picture of the prompt in %s\n", u8(opt.screenshot));
                 }
                 say("prompt (answer %s):\n%s\n", word, text);
                 handled = answer_prompt(f.window, word);
             } else if (!is_prompt && opt.answer_boxes) {
                 say("message box:\n%s\n", text);
-                handled = PostMessageA(f.window, WM_COMMAND, IDOK, 0) != 0;
+                handled = PostMessageW(f.window, WM_COMMAND, IDOK, 0) != 0;
             }
         }
         if (handled) {
@@ -270,6 +341,20 @@ void hold_ctrl(bool held) {
     SetKeyboardState(keys);
 }
 
+// One entry of a listing, whichever side gave it.
+struct entry {
+    std::wstring name;
+    DWORD attributes;
+    FILETIME time;
+    unsigned long long size;
+};
+
+template <typename Data>
+entry entry_of(const Data& d, std::wstring name) {
+    return {std::move(name), d.dwFileAttributes, d.ftLastWriteTime,
+            (static_cast<unsigned long long>(d.nFileSizeHigh) << 32) | d.nFileSizeLow};
+}
+
 std::string attributes_text(DWORD a) {
     std::string s;
     s += (a & FILE_ATTRIBUTE_READONLY) ? 'r' : '-';
@@ -292,124 +377,152 @@ std::string time_text(const FILETIME& t) {
     return text;
 }
 
-void print_entry(const WIN32_FIND_DATAA& d) {
+void print_entry(const entry& e) {
     char size[32];
-    if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (e.attributes & FILE_ATTRIBUTE_DIRECTORY)
         std::snprintf(size, sizeof size, "%s", "<DIR>");
-    } else {
-        unsigned long long n = (static_cast<unsigned long long>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
-        std::snprintf(size, sizeof size, "%llu", n);
-    }
+    else
+        std::snprintf(size, sizeof size, "%llu", e.size);
+    char head[96];
+    std::snprintf(head, sizeof head, "%15s  %s  %s  ", size, time_text(e.time).c_str(),
+                  attributes_text(e.attributes).c_str());
     std::lock_guard<std::mutex> hold(print_lock);
-    std::printf("%15s  %s  %s  %s\n", size, time_text(d.ftLastWriteTime).c_str(),
-                attributes_text(d.dwFileAttributes).c_str(), d.cFileName);
+    put(STD_OUTPUT_HANDLE, head + u8(e.name) + "\n");
 }
 
-// Every entry of a plugin folder, "." and ".." included; false when it cannot be listed.
-bool list(const plugin_calls& p, const std::string& path, std::vector<WIN32_FIND_DATAA>& out,
-          DWORD* error) {
-    std::vector<char> buffer(path.begin(), path.end());
-    buffer.push_back(0);
-    WIN32_FIND_DATAA d;
-    HANDLE h = p.find_first(buffer.data(), &d);
+// A name in a fresh buffer of the host's size, with its zero unit.
+template <typename C>
+std::vector<C> buffer(const std::basic_string<C>& s, size_t size) {
+    std::vector<C> b(s.begin(), s.end());
+    b.resize(s.size() + 1 > size ? s.size() + 1 : size, 0);
+    return b;
+}
+
+// Every entry of a plugin folder, "." and ".." included, through the wide
+// functions when the plugin has them; false when it cannot be listed.
+bool list(const plugin_calls& p, const std::wstring& path, std::vector<entry>& out, DWORD* error) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (p.find_first_w && p.find_next_w) {
+        std::vector<WCHAR> b = buffer(path, 1024);
+        WIN32_FIND_DATAW d;
+        h = p.find_first_w(b.data(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do out.push_back(entry_of(d, d.cFileName));
+            while (p.find_next_w(h, &d));
+        }
+    } else {
+        std::vector<char> b = buffer(ansi(path), MAX_PATH);
+        WIN32_FIND_DATAA d;
+        h = p.find_first(b.data(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do out.push_back(entry_of(d, from_code_page(CP_ACP, d.cFileName)));
+            while (p.find_next(h, &d));
+        }
+    }
     if (h == INVALID_HANDLE_VALUE) {
         if (error) *error = GetLastError();
         return false;
     }
-    do out.push_back(d);
-    while (p.find_next(h, &d));
     p.find_close(h);
     return true;
 }
 
-int command_ls(const plugin_calls& p, const std::string& path) {
-    std::vector<WIN32_FIND_DATAA> entries;
+int command_ls(const plugin_calls& p, const std::wstring& path) {
+    std::vector<entry> entries;
     DWORD error = 0;
     if (!list(p, path, entries, &error)) {
         if (error == ERROR_NO_MORE_FILES) {
-            say("%s: empty folder\n", path);
+            say("%s: empty folder\n", u8(path));
             return 0;
         }
-        std::printf("%s: cannot be listed (Windows error %lu)\n", path.c_str(), error);
+        say("%s: cannot be listed (Windows error %s)\n", u8(path), std::to_string(error));
         return 1;
     }
-    for (const WIN32_FIND_DATAA& d : entries) print_entry(d);
+    for (const entry& e : entries) print_entry(e);
     return 0;
 }
 
-int get_one(const plugin_calls& p, const std::string& remote, const std::string& local) {
-    std::vector<char> r(remote.begin(), remote.end()), l(local.begin(), local.end());
-    r.push_back(0);
-    l.push_back(0);
+int get_one(const plugin_calls& p, const std::wstring& remote, const std::wstring& local) {
     hold_ctrl(opt.ctrl);
-    int result = p.get_file(r.data(), l.data(), opt.flags, nullptr);
+    int result;
+    if (p.get_file_w) {
+        std::vector<WCHAR> r = buffer(remote, 1024), l = buffer(local, 1024);
+        result = p.get_file_w(r.data(), l.data(), opt.flags, nullptr);
+    } else {
+        std::vector<char> r = buffer(ansi(remote), MAX_PATH), l = buffer(ansi(local), MAX_PATH);
+        result = p.get_file(r.data(), l.data(), opt.flags, nullptr);
+    }
     hold_ctrl(false);
     std::lock_guard<std::mutex> hold(print_lock);
-    std::printf("get %s -> %s: %d %s\n", remote.c_str(), local.c_str(), result, result_name(result));
-    std::fflush(stdout);
+    put(STD_OUTPUT_HANDLE, "get " + u8(remote) + " -> " + u8(local) + ": " + std::to_string(result) + " " +
+                               result_name(result) + "\n");
     return result;
 }
 
-std::string parent_of(const std::string& path, std::string& name) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '\\') p.pop_back();
-    size_t cut = p.rfind('\\');
+std::wstring parent_of(const std::wstring& path, std::wstring& name) {
+    std::wstring p = path;
+    while (p.size() > 1 && p.back() == L'\\') p.pop_back();
+    size_t cut = p.rfind(L'\\');
     name = p.substr(cut + 1);
-    return cut == 0 ? "\\" : p.substr(0, cut);
+    return cut == 0 ? L"\\" : p.substr(0, cut);
 }
 
 struct copy_job {
-    std::vector<std::string> folders;                          // local folders to make, in order
-    std::vector<std::pair<std::string, std::string>> files;    // remote, local
+    std::vector<std::wstring> folders;                           // local folders to make, in order
+    std::vector<std::pair<std::wstring, std::wstring>> files;    // remote, local
 };
 
-bool is_dots(const char* name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
+bool is_dots(const std::wstring& name) { return name == L"." || name == L".."; }
 
-void collect_folder(const plugin_calls& p, const std::string& remote, const std::string& local,
+bool same_name(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+void collect_folder(const plugin_calls& p, const std::wstring& remote, const std::wstring& local,
                     copy_job& job) {
     job.folders.push_back(local);
-    std::vector<WIN32_FIND_DATAA> entries;
+    std::vector<entry> entries;
     list(p, remote, entries, nullptr);
-    for (const WIN32_FIND_DATAA& d : entries) {
-        if (is_dots(d.cFileName)) continue;
-        std::string r = remote + "\\" + d.cFileName, l = local + "\\" + d.cFileName;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    for (const entry& e : entries) {
+        if (is_dots(e.name)) continue;
+        std::wstring r = remote + L"\\" + e.name, l = local + L"\\" + e.name;
+        if (e.attributes & FILE_ATTRIBUTE_DIRECTORY)
             collect_folder(p, r, l, job);
         else
             job.files.push_back({r, l});
     }
 }
 
-int command_copy(const plugin_calls& p, const std::vector<std::string>& sources,
-                 const std::string& target) {
+int command_copy(const plugin_calls& p, const std::vector<std::wstring>& sources,
+                 const std::wstring& target) {
     copy_job job;
-    std::string local_folder = target;
-    while (local_folder.size() > 3 && local_folder.back() == '\\') local_folder.pop_back();
-    for (const std::string& source : sources) {
-        std::string name;
-        std::string parent = parent_of(source, name);
-        std::vector<WIN32_FIND_DATAA> entries;
+    std::wstring local_folder = target;
+    while (local_folder.size() > 3 && local_folder.back() == L'\\') local_folder.pop_back();
+    for (const std::wstring& source : sources) {
+        std::wstring name;
+        std::wstring parent = parent_of(source, name);
+        std::vector<entry> entries;
         bool is_folder = false, found = false;
         if (list(p, parent, entries, nullptr))
-            for (const WIN32_FIND_DATAA& d : entries)
-                if (!_stricmp(d.cFileName, name.c_str())) {
+            for (const entry& e : entries)
+                if (same_name(e.name, name)) {
                     found = true;
-                    is_folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                    is_folder = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                     break;
                 }
-        std::string remote = parent == "\\" ? "\\" + name : parent + "\\" + name;
+        std::wstring remote = parent == L"\\" ? L"\\" + name : parent + L"\\" + name;
         if (!found) {
-            say("%s: not in its folder's listing\n", source);
+            say("%s: not in its folder's listing\n", u8(source));
             return 2;
         }
         if (is_folder)
-            collect_folder(p, remote, local_folder + "\\" + name, job);
+            collect_folder(p, remote, local_folder + L"\\" + name, job);
         else
-            job.files.push_back({remote, local_folder + "\\" + name});
+            job.files.push_back({remote, local_folder + L"\\" + name});
     }
     // The file manager makes a target folder that does not exist yet, then its sub-folders.
-    CreateDirectoryA(local_folder.c_str(), nullptr);
-    for (const std::string& folder : job.folders) CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryW(system_path(local_folder).c_str(), nullptr);
+    for (const std::wstring& folder : job.folders) CreateDirectoryW(system_path(folder).c_str(), nullptr);
     int first_failure = 0;
     for (const auto& f : job.files) {
         int result = get_one(p, f.first, f.second);
@@ -420,40 +533,50 @@ int command_copy(const plugin_calls& p, const std::vector<std::string>& sources,
 }
 
 template <typename Fn>
-bool find_entry(HMODULE module, const char* name, Fn& slot) {
+void find_entry(HMODULE module, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (!slot) std::fprintf(stderr, "tallyrun-host: the plugin has no entry point %s\n", name);
+}
+
+template <typename Fn>
+bool find_needed_entry(HMODULE module, const char* name, Fn& slot) {
+    find_entry(module, name, slot);
+    if (!slot) put(STD_ERROR_HANDLE, std::string("tallyrun-host: the plugin has no entry point ") + name + "\n");
     return slot != nullptr;
 }
 
-int bad_usage(const char* why) {
-    std::fprintf(stderr, "tallyrun-host: %s\n\n%s", why, usage);
+int bad_usage(const std::string& why) {
+    put(STD_ERROR_HANDLE, "tallyrun-host: " + why + "\n\n" + usage);
     return 64;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args;
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return bad_usage("the command line cannot be read");
+    std::vector<std::wstring> args;
     int i = 1;
     for (; i < argc; ++i) {
-        std::string a = argv[i];
+        std::wstring a = argv[i];
         bool has_value = i + 1 < argc;
-        if (a == "--help" || a == "-h") {
-            std::fputs(usage, stdout);
+        if (a == L"--help" || a == L"-h") {
+            put(STD_OUTPUT_HANDLE, usage);
             return 0;
-        } else if (a == "--ini" && has_value) {
+        } else if (a == L"--ansi") {
+            opt.ansi = true;
+        } else if (a == L"--ini" && has_value) {
             opt.ini = argv[++i];
-        } else if (a == "--plugin-number" && has_value) {
-            opt.plugin_number = std::atoi(argv[++i]);
-        } else if (a == "--verbose") {
+        } else if (a == L"--plugin-number" && has_value) {
+            opt.plugin_number = _wtoi(argv[++i]);
+        } else if (a == L"--verbose") {
             opt.verbose = true;
-        } else if (a == "--ctrl") {
+        } else if (a == L"--ctrl") {
             opt.ctrl = true;
-        } else if (a == "--flags" && has_value) {
-            opt.flags = std::atoi(argv[++i]);
-        } else if (a == "--answer" && has_value) {
-            std::string list = argv[++i];
+        } else if (a == L"--flags" && has_value) {
+            opt.flags = _wtoi(argv[++i]);
+        } else if (a == L"--answer" && has_value) {
+            std::string list = u8(argv[++i]);
             size_t start = 0;
             while (start <= list.size()) {
                 size_t comma = list.find(',', start);
@@ -464,65 +587,78 @@ int main(int argc, char** argv) {
                                                     "close"};
                 bool ok = false;
                 for (const char* k : known) ok = ok || word == k;
-                if (!ok) return bad_usage(("unknown answer '" + word + "'").c_str());
+                if (!ok) return bad_usage("unknown answer '" + word + "'");
                 opt.answers.push_back(word);
                 start = comma + 1;
             }
-        } else if (a == "--screenshot" && has_value) {
+        } else if (a == L"--screenshot" && has_value) {
             opt.screenshot = argv[++i];
-        } else if (a == "--answer-boxes") {
+        } else if (a == L"--answer-boxes") {
             opt.answer_boxes = true;
-        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            return bad_usage(("unknown option " + a).c_str());
+        } else if (a.size() > 1 && a[0] == L'-' && a[1] == L'-') {
+            return bad_usage("unknown option " + u8(a));
         } else {
             args.push_back(a);
         }
     }
+    LocalFree(argv);
     if (args.size() < 2) return bad_usage("a plugin file and a command are needed");
 
-    char full[MAX_PATH];
-    if (!GetFullPathNameA(args[0].c_str(), MAX_PATH, full, nullptr)) return bad_usage("bad plugin path");
+    std::vector<WCHAR> full(32768);
+    if (!GetFullPathNameW(args[0].c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr))
+        return bad_usage("bad plugin path");
     answerer answers;  // message boxes can come as early as the first listing
-    HMODULE module = LoadLibraryA(full);
+    HMODULE module = LoadLibraryW(full.data());
     if (!module) {
-        std::fprintf(stderr, "tallyrun-host: cannot load %s (Windows error %lu)\n", full,
-                     GetLastError());
+        put(STD_ERROR_HANDLE, "tallyrun-host: cannot load " + u8(full.data()) + " (Windows error " +
+                                  std::to_string(GetLastError()) + ")\n");
         return 2;
     }
     plugin_calls p{};
-    bool all = find_entry(module, "FsInit", p.init) & find_entry(module, "FsFindFirst", p.find_first) &
-               find_entry(module, "FsFindNext", p.find_next) &
-               find_entry(module, "FsFindClose", p.find_close) &
-               find_entry(module, "FsGetDefRootName", p.get_def_root_name) &
-               find_entry(module, "FsSetDefaultParams", p.set_default_params) &
-               find_entry(module, "FsGetFile", p.get_file);
+    bool all = find_needed_entry(module, "FsInit", p.init) &
+               find_needed_entry(module, "FsFindFirst", p.find_first) &
+               find_needed_entry(module, "FsFindNext", p.find_next) &
+               find_needed_entry(module, "FsFindClose", p.find_close) &
+               find_needed_entry(module, "FsGetDefRootName", p.get_def_root_name) &
+               find_needed_entry(module, "FsSetDefaultParams", p.set_default_params) &
+               find_needed_entry(module, "FsGetFile", p.get_file);
     if (!all) return 2;
+    if (!opt.ansi) {
+        find_entry(module, "FsInitW", p.init_w);
+        find_entry(module, "FsFindFirstW", p.find_first_w);
+        find_entry(module, "FsFindNextW", p.find_next_w);
+        find_entry(module, "FsGetFileW", p.get_file_w);
+    }
 
     default_params params{};
     params.size = sizeof params;
     params.version_low = 0;
     params.version_high = 2;
-    std::string ini = opt.ini;
+    std::wstring ini = opt.ini;
     if (ini.empty()) {
-        ini = full;
-        ini = ini.substr(0, ini.rfind('\\') + 1) + "plugins.ini";
+        ini = full.data();
+        ini = ini.substr(0, ini.rfind(L'\\') + 1) + L"plugins.ini";
     }
-    std::snprintf(params.ini_name, sizeof params.ini_name, "%s", ini.c_str());
+    // The record holds an ANSI name, as the file manager passes it.
+    std::snprintf(params.ini_name, sizeof params.ini_name, "%s", ansi(ini).c_str());
     p.set_default_params(&params);
+    // The file manager calls both: the 8-bit form for older plugins, the wide one beside it.
     p.init(opt.plugin_number, reinterpret_cast<void*>(progress), reinterpret_cast<void*>(log_call),
            reinterpret_cast<void*>(request_call));
+    if (p.init_w)
+        p.init_w(opt.plugin_number, reinterpret_cast<void*>(progress_w), reinterpret_cast<void*>(log_call_w),
+                 reinterpret_cast<void*>(request_call_w));
     char root[MAX_PATH] = "";
     p.get_def_root_name(root, sizeof root);
 
-    const std::string& command = args[1];
-    if (command == "root" && args.size() == 2) {
-        std::printf("%s\n", root);
+    const std::wstring& command = args[1];
+    if (command == L"root" && args.size() == 2) {
+        say("%s\n", u8_of_ansi(root));
         return 0;
     }
-    if (command == "ls" && args.size() == 3) return command_ls(p, args[2]);
-    if (command == "get" && args.size() == 4) return get_one(p, args[2], args[3]);
-    if (command == "copy" && args.size() >= 4)
-        return command_copy(p, std::vector<std::string>(args.begin() + 2, args.end() - 1),
-                            args.back());
-    return bad_usage(("bad command: " + command).c_str());
+    if (command == L"ls" && args.size() == 3) return command_ls(p, args[2]);
+    if (command == L"get" && args.size() == 4) return get_one(p, args[2], args[3]);
+    if (command == L"copy" && args.size() >= 4)
+        return command_copy(p, std::vector<std::wstring>(args.begin() + 2, args.end() - 1), args.back());
+    return bad_usage("bad command: " + u8(command));
 }

@@ -1,12 +1,14 @@
-// tallyrun-ls: prints a Linux folder as the plugin shows it, on the plugin's own engine.
+// tallyrun-ls: prints a Linux folder as the plugin shows it, on the plugin's own engine and bindings.
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
 
-#include "ls/posix_listing.h"
 #include "sequence/seq_dir.h"
 #include "support/bindings.h"
+#include "support/bindings_posix.h"
+#include "support/paths.h"
+#include "support/wide.h"
 
 using namespace tallyrun;
 
@@ -14,18 +16,19 @@ namespace {
 
 // The plugin shows local time; FILETIME back to a calendar date for printing.
 std::string shown_time(file_time t) {
-    if (t == no_time) return "                ";
     win_filetime utc{t.low, t.high}, local;
-    win.FileTimeToLocalFileTime(&utc, &local);
-    unsigned long long ticks = (static_cast<unsigned long long>(local.high) << 32) | local.low;
-    long long seconds = static_cast<long long>(ticks / 10000000ull) - 11644473600LL;
-    time_t tt = static_cast<time_t>(seconds);
-    struct tm tm;
-    gmtime_r(&tt, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &tm);
-    return buf;
+    if (t == no_time || !win.FileTimeToLocalFileTime(&utc, &local)) return "                ";
+    const unsigned long long ticks = (static_cast<unsigned long long>(local.high) << 32) | local.low;
+    const time_t seconds = static_cast<time_t>(static_cast<long long>(ticks / 10000000ull) - 11644473600LL);
+    struct tm parts;
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    return text;
 }
+
+// A name as the bytes it has on disk (an escaped byte is that byte again).
+std::string bytes_of(std::u16string_view name) { return name_of_wide(name, nullptr); }
 
 int usage() {
     std::fprintf(stderr,
@@ -40,15 +43,11 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string ini_folder, ini_name = "tallyrun.ini", dir;
-    ini_place where;
+    std::string ini, dir;
     bool members = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--ini") && i + 1 < argc) {
-            std::string f = argv[++i];
-            size_t cut = f.rfind('/');
-            ini_folder = cut == std::string::npos ? "./" : f.substr(0, cut + 1);
-            ini_name = cut == std::string::npos ? f : f.substr(cut + 1);
+            ini = argv[++i];
         } else if (!std::strcmp(argv[i], "--members")) {
             members = true;
         } else if (!std::strcmp(argv[i], "--help") || argv[i][0] == '-' || !dir.empty()) {
@@ -58,26 +57,28 @@ int main(int argc, char** argv) {
         }
     }
     if (dir.empty()) return usage();
-    bind_posix();
+    bind_windows();
     // Without --ini no configuration file is found: not beside a module, not in ".".
-    if (!ini_folder.empty()) where = ini_place{{std::u16string(ini_folder.begin(), ini_folder.end())},
-                                               std::u16string(ini_name.begin(), ini_name.end())};
-    listing<char> l;
-    if (!seq_dir<char>(dir + "\\*.*", where, l)) {
+    ini_place where;
+    if (!ini.empty()) {
+        const split_path<char16_t> file(wide_of_name(ini), u'/');
+        where = ini_place{{file.folder.empty() ? u"./" : file.folder}, file.name};
+    }
+    listing<char16_t> l;
+    if (!seq_dir<char16_t>(search_pattern<char16_t>(wide_of_name(dir)), where, l)) {
         std::fprintf(stderr, "tallyrun-ls: cannot list %s\n", dir.c_str());
         return 1;
     }
     for (size_t i = 0; i < l.entry_count(); ++i) {
-        const entry_view<char> e = l.entry(i);
-        const std::string name(e.name);
-        if (e.attributes & 16)
-            std::printf("%-16s %15s  %s\n", shown_time(host_time(e.time)).c_str(), "<DIR>", name.c_str());
+        const entry_view<char16_t> e = l.entry(i);
+        const std::string time = shown_time(host_time(e.time)), name = bytes_of(e.name);
+        if (e.attributes & directory_bit)
+            std::printf("%-16s %15s  %s\n", time.c_str(), "<DIR>", name.c_str());
         else
-            std::printf("%-16s %15lld  %s\n", shown_time(host_time(e.time)).c_str(),
-                        static_cast<long long>(host_size(e.size)), name.c_str());
+            std::printf("%-16s %15lld  %s\n", time.c_str(), static_cast<long long>(host_size(e.size)), name.c_str());
         if (members && e.count > 1)
             for (uint32_t m = e.first; m < e.first + e.count; ++m)
-                std::printf("%-16s %15s    %s\n", "", "", std::string(l.name_of(l.files[m])).c_str());
+                std::printf("%-16s %15s    %s\n", "", "", bytes_of(l.name_of(l.files[m])).c_str());
     }
     return 0;
 }

@@ -1,0 +1,38 @@
+// The file manager's own message box and forms, as its ExtensionInitialize hands them to the plugin.
+#pragma once
+
+#include <cstdint>
+
+namespace tallyrun {
+
+// The host's form call-back: the form, the name of the control that the event
+// concerns (the form's own name for DN_INITDIALOG), the message and its two
+// values. Double Commander calls it with the C convention on every platform.
+using host_dialog_proc = intptr_t (*)(uintptr_t dialog, char* item_name, intptr_t message, intptr_t wparam,
+                                      intptr_t lparam);
+
+// The calls the plugin uses, by the host's names; null until the host gave
+// them. Texts are UTF-8; a host BOOL is an int whose true may be -1.
+struct host_calls {
+    int32_t (*MessageBox)(char* text, char* caption, long flags) = nullptr;
+    int32_t (*DialogBoxLFM)(intptr_t lfm_text, unsigned long size, host_dialog_proc proc) = nullptr;
+    intptr_t (*SendDlgMsg)(uintptr_t dialog, char* item_name, intptr_t message, intptr_t wparam,
+                           intptr_t lparam) = nullptr;
+};
+
+// Host messages and values of the form calls.
+inline constexpr intptr_t dm_close = 1;        // ends the form; wParam becomes its modal result
+inline constexpr intptr_t dm_settext = 12;     // wParam: the new UTF-8 caption
+inline constexpr intptr_t dn_click = 0x1001;   // a button was clicked
+inline constexpr intptr_t dn_initdialog = 0x1005;  // the form is being shown
+inline constexpr intptr_t host_modal_ok = 1;   // mrOK: DialogBoxLFM answers true
+
+#ifdef TALLYRUN_POSIX
+// Makes the POSIX bindings show message boxes and dialogs through `calls`,
+// which must outlive every later call of them (the plugin state keeps them);
+// null goes back to none: message boxes then go to standard error and dialogs
+// cannot be shown.
+void bind_host_calls(const host_calls* calls);
+#endif
+
+}  // namespace tallyrun

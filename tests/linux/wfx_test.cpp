@@ -1,0 +1,360 @@
+// The Linux tallyrun.wfx loaded and called as Double Commander does it, with the host's records byte by byte.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/linux/posix_fixtures.h"
+
+namespace {
+
+using tallyrun::testing::exists;
+using tallyrun::testing::read_bytes;
+using tallyrun::testing::temp_folder;
+using tallyrun::testing::write_bytes;
+
+const char* plugin_file = nullptr;  // the .wfx under test, from the command line
+
+// ---- the host's side: its records as offsets in bytes (Double Commander's Linux layout)
+
+constexpr size_t find_record_size = 8264, name_at = 44, short_name_at = 8236;
+constexpr size_t params_size = 4108, ini_name_at = 12;
+constexpr size_t startup_size = 65588, conf_dir_at = 16388, message_box_at = 32780, dialog_lfm_at = 32788,
+                 send_dlg_msg_at = 32812;
+constexpr int dn_click = 0x1001, dn_initdialog = 0x1005, dm_close = 1;
+
+std::u16string utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char b = static_cast<unsigned char>(utf8[i]);
+        const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        uint32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
+        for (size_t k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += n;
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+uint32_t u32_at(const std::vector<unsigned char>& r, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, r.data() + at, 4);
+    return v;
+}
+
+std::u16string name_in(const std::vector<unsigned char>& r) {
+    std::u16string name;
+    for (size_t at = name_at; at + 1 < short_name_at; at += 2) {
+        const char16_t u = static_cast<char16_t>(r[at] | r[at + 1] << 8);
+        if (!u) break;
+        name += u;
+    }
+    return name;
+}
+
+struct host_entry {
+    std::u16string name;
+    uint32_t attributes;
+    uint64_t size;
+};
+
+// What the host hears of the message boxes and forms.
+struct host_log {
+    std::vector<std::string> boxes;            // "caption|text|flags"
+    std::vector<std::string> forms;            // each LFM shown
+    std::vector<std::string> clicks;           // the item each next form is answered with; "" closes it
+    std::vector<int> percents;                 // progress reports
+} host;
+
+int message_box(char* text, char* caption, long flags) {
+    host.boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags));
+    return 1;
+}
+
+using dialog_proc = intptr_t (*)(uintptr_t, char*, intptr_t, intptr_t, intptr_t);
+const uintptr_t form_handle = 0xF0;
+bool form_closed = false;
+
+int dialog_box_lfm(intptr_t lfm, unsigned long size, dialog_proc proc) {
+    host.forms.emplace_back(reinterpret_cast<const char*>(lfm), size);
+    form_closed = false;
+    char name[] = "DialogBox";
+    proc(form_handle, name, dn_initdialog, 0, 0);
+    std::string click = host.clicks.empty() ? "" : host.clicks.front();
+    if (!host.clicks.empty()) host.clicks.erase(host.clicks.begin());
+    if (!click.empty()) proc(form_handle, click.data(), dn_click, 0, 0);
+    return form_closed ? -1 : 0;  // the host's true
+}
+
+intptr_t send_dlg_msg(uintptr_t dialog, char*, intptr_t message, intptr_t wparam, intptr_t) {
+    if (dialog == form_handle && message == dm_close && wparam == 1) form_closed = true;
+    return 0;
+}
+
+int progress(int, char16_t*, char16_t*, int percent) {
+    host.percents.push_back(percent);
+    return 0;
+}
+
+// One loaded plugin module and the host's calls into it.
+struct plugin_module {
+    void* handle;
+    explicit plugin_module(const std::string& file) : handle(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        EXPECT_TRUE(handle) << dlerror();
+    }
+    ~plugin_module() {
+        if (handle) dlclose(handle);
+    }
+    template <typename F>
+    F get(const char* name) const {
+        return handle ? reinterpret_cast<F>(dlsym(handle, name)) : nullptr;
+    }
+
+    void set_default_params(const std::string& ini) const {
+        std::vector<unsigned char> r(params_size, 0);
+        const int32_t size = params_size, low = 0, high = 2;
+        std::memcpy(r.data(), &size, 4);
+        std::memcpy(r.data() + 4, &low, 4);
+        std::memcpy(r.data() + 8, &high, 4);
+        std::memcpy(r.data() + ini_name_at, ini.data(), ini.size());
+        get<void (*)(void*)>("FsSetDefaultParams")(r.data());
+    }
+    // The record is the host's stack: it is gone (here: scribbled over) after the call.
+    void extension_initialize(const std::string& conf_dir) const {
+        std::vector<unsigned char> r(startup_size, 0);
+        const uint32_t size = startup_size;
+        std::memcpy(r.data(), &size, 4);
+        std::memcpy(r.data() + conf_dir_at, conf_dir.data(), conf_dir.size());
+        void* calls[] = {reinterpret_cast<void*>(message_box), reinterpret_cast<void*>(dialog_box_lfm),
+                         reinterpret_cast<void*>(send_dlg_msg)};
+        std::memcpy(r.data() + message_box_at, &calls[0], 8);
+        std::memcpy(r.data() + dialog_lfm_at, &calls[1], 8);
+        std::memcpy(r.data() + send_dlg_msg_at, &calls[2], 8);
+        get<void (*)(void*)>("ExtensionInitialize")(r.data());
+        std::memset(r.data(), 0xEE, r.size());
+    }
+    // Double Commander's start: the settings, the extension, FsInitW, then both again.
+    void start(const std::string& ini, const std::string& conf_dir) const {
+        set_default_params(ini);
+        extension_initialize(conf_dir);
+        get<int (*)(int, void*, void*, void*)>("FsInitW")(0, reinterpret_cast<void*>(progress), nullptr, nullptr);
+        set_default_params(ini);
+        extension_initialize(conf_dir);
+    }
+
+    // A folder as the host lists it; the host's record is never cleared between calls.
+    std::vector<host_entry> list(const std::string& folder, std::vector<std::vector<unsigned char>>* records = nullptr) const {
+        std::vector<host_entry> out;
+        std::vector<unsigned char> r(find_record_size, 0xCC);
+        const std::u16string path = utf16(folder);
+        void* h = get<void* (*)(const char16_t*, void*)>("FsFindFirstW")(path.c_str(), r.data());
+        if (h == reinterpret_cast<void*>(-1)) return out;
+        do {
+            out.push_back({name_in(r), u32_at(r, 0), uint64_t{u32_at(r, 28)} << 32 | u32_at(r, 32)});
+            if (records) records->push_back(r);
+            std::memset(r.data(), 0xCC, r.size());
+        } while (get<int (*)(void*, void*)>("FsFindNextW")(h, r.data()));
+        get<int (*)(void*)>("FsFindClose")(h);
+        return out;
+    }
+    std::vector<std::u16string> names(const std::string& folder) const {
+        std::vector<std::u16string> out;
+        for (const host_entry& e : list(folder))
+            if (e.name != u"." && e.name != u"..") out.push_back(e.name);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    int get_file(const std::u16string& remote, const std::u16string& local, int flags = 0) const {
+        unsigned char remote_info[20] = {};
+        return get<int (*)(const char16_t*, const char16_t*, int, void*)>("FsGetFileW")(remote.c_str(), local.c_str(),
+                                                                                        flags, remote_info);
+    }
+};
+
+plugin_module& the_plugin() {
+    static plugin_module loaded(plugin_file);
+    return loaded;
+}
+
+// The sample folders: a run of five, a plain file, a hidden one, a folder, a name that is not UTF-8.
+struct samples {
+    temp_folder t;
+    std::string src = t / "src", out = t / "out", conf = t / "conf/", ini = t / "dc/wfx.ini";
+    samples() {
+        for (int i = 1; i <= 5; ++i) write_bytes(src + "/IMG_000" + std::to_string(i) + ".JPG", std::string(100 * i, char('0' + i)));
+        write_bytes(src + "/notes.txt", "notes");
+        write_bytes(src + "/.hidden", "h");
+        write_bytes(src + "/Bild\xE4_01.png", "latin one");
+        mkdir((src + "/sub").c_str(), 0755);
+        mkdir(out.c_str(), 0755);
+        mkdir(conf.c_str(), 0755);
+        mkdir((t / "dc").c_str(), 0755);
+        host = host_log{};
+    }
+    std::string member(int i) const { return "IMG_000" + std::to_string(i) + ".JPG"; }
+    std::string snapshot() const {
+        std::string all;
+        for (const char* f : {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG", "IMG_0004.JPG", "IMG_0005.JPG", "notes.txt",
+                              ".hidden", "Bild\xE4_01.png"})
+            all += std::string(f) + "=" + read_bytes(src + "/" + f) + ";";
+        return all;
+    }
+};
+
+TEST(wfx_exports, the_host_finds_the_wide_interface_and_no_8_bit_listing) {
+    for (const char* name : {"FsInitW", "FsFindFirstW", "FsFindNextW", "FsFindClose", "FsGetFileW", "FsExecuteFileW",
+                             "FsGetDefRootName", "FsSetDefaultParams", "ExtensionInitialize", "FsContentGetSupportedField",
+                             "FsContentGetValueW", "FsContentGetSupportedFieldFlags", "FsContentGetDefaultView",
+                             "FsContentPluginUnloading"})
+        EXPECT_TRUE(the_plugin().get<void*>(name)) << name << " is exported";
+    // With the 8-bit trio missing the host uses the wide functions alone.
+    for (const char* name : {"FsInit", "FsFindFirst", "FsFindNext", "FsGetFile"})
+        EXPECT_FALSE(the_plugin().get<void*>(name)) << name << " is not exported";
+    char root[64] = {};
+    the_plugin().get<int (*)(char*, int)>("FsGetDefRootName")(root, sizeof root);
+    EXPECT_STREQ(root, "Tallyrun") << "asked before any FsInit, as the host's plugin settings do";
+}
+
+TEST(wfx_host, a_listing_fills_the_hosts_whole_record) {
+    samples s;
+    the_plugin().start(s.ini, s.conf);
+    std::vector<std::vector<unsigned char>> records;
+    const std::vector<host_entry> all = the_plugin().list(s.src, &records);
+    std::vector<std::u16string> names;
+    for (const host_entry& e : all) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::u16string>{u".", u"..", u".hidden", u"Bild\xDCE4_01.png", u"IMG_0001-0005.JPG",
+                                                   u"notes.txt", u"sub"}));
+    for (size_t i = 0; i < all.size(); ++i) {
+        const std::vector<unsigned char>& r = records[i];
+        EXPECT_EQ(u32_at(r, 36) | u32_at(r, 40), 0u) << "reserved fields of " << i;
+        for (size_t at = short_name_at; at < find_record_size; ++at)
+            ASSERT_EQ(r[at], 0) << "cAlternateFileName is written too (entry " << i << ", byte " << at << ")";
+        const size_t end = name_at + 2 * all[i].name.size();
+        EXPECT_EQ(r[end] | r[end + 1], 0) << "the name ends with a zero unit";
+        EXPECT_NE(u32_at(r, 24), 0xCCCCCCCCu) << "the time is written";
+        if (all[i].name == u"IMG_0001-0005.JPG") {
+            EXPECT_EQ(all[i].size, 1500u) << "the members' total";
+            EXPECT_EQ(all[i].attributes, 0x20u);
+        }
+        if (all[i].name == u".hidden") {
+            EXPECT_EQ(all[i].attributes & 2u, 2u) << "a dot name is hidden";
+        }
+        if (all[i].name == u"sub") {
+            EXPECT_EQ(all[i].attributes, 0x10u);
+        }
+    }
+    const std::vector<std::u16string> root = the_plugin().names("/");
+    EXPECT_TRUE(std::count(root.begin(), root.end(), u"tmp")) << "the plugin's root is the real root folder";
+    EXPECT_TRUE(the_plugin().list(s.t / "missing").empty());
+}
+
+TEST(wfx_host, a_run_copies_out_every_member_and_the_prompt_answers_as_on_windows) {
+    samples s;
+    const std::string before = s.snapshot();
+    the_plugin().start(s.ini, s.conf);
+    const std::u16string remote = utf16(s.src + "/IMG_0001-0005.JPG"), local = utf16(s.out + "/IMG_0001-0005.JPG");
+    EXPECT_EQ(the_plugin().get_file(remote, local), 0);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), read_bytes(s.src + "/" + s.member(i))) << s.member(i);
+    EXPECT_FALSE(exists(s.out + "/IMG_0001-0005.JPG")) << "the entry's own name is no file";
+    ASSERT_FALSE(host.percents.empty());
+    EXPECT_EQ(host.percents.front(), 0);
+    EXPECT_EQ(host.percents.back(), 100);
+    EXPECT_TRUE(host.forms.empty()) << "no target existed: nothing asked";
+
+    for (int i = 1; i <= 5; ++i) write_bytes(s.out + "/" + s.member(i), "old");
+    host.clicks = {""};  // the close box
+    EXPECT_EQ(the_plugin().get_file(remote, local), 5) << "cancelled: FS_FILE_USERABORT";
+    host.clicks = {"Item6"};  // S&kip all
+    EXPECT_EQ(the_plugin().get_file(remote, local), 0);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), "old") << "skipped " << s.member(i);
+    host.clicks = {"Item2"};  // Overwrite &all
+    EXPECT_EQ(the_plugin().get_file(remote, local), 0);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), read_bytes(s.src + "/" + s.member(i))) << "overwritten " << s.member(i);
+    EXPECT_EQ(host.forms.size(), 3u) << "one prompt each time, the answers held for the rest of the entry";
+    ASSERT_FALSE(host.forms.empty());
+    EXPECT_NE(host.forms[0].find("Caption = 'S&kip all'"), std::string::npos) << host.forms[0];
+
+    EXPECT_EQ(the_plugin().get_file(remote, local, 4), 6) << "a move is refused: nothing is ever deleted";
+    EXPECT_EQ(the_plugin().get_file(utf16(s.src) + u"/Bild\xDCE4_01.png", utf16(s.out) + u"/Bild\xDCE4_01.png"), 0);
+    EXPECT_EQ(read_bytes(s.out + "/Bild\xE4_01.png"), "latin one") << "a name that is not UTF-8 copies by its own bytes";
+    EXPECT_EQ(s.snapshot(), before) << "the source folder never changes";
+}
+
+TEST(wfx_host, tallyrun_ini_is_found_in_the_configuration_folder_then_the_ini_folder_then_beside_the_plugin) {
+    samples s;
+    const std::string ini_folder = s.t / "dc/";
+    const std::string beside = s.t / "beside/";
+    write_bytes(beside + "tallyrun.wfx", read_bytes(plugin_file));
+    write_bytes(beside + "tallyrun.ini", "[Options]\nseqpattern=%s~%s\n");
+    plugin_module copy(beside + "tallyrun.wfx");
+    ASSERT_TRUE(copy.handle);
+    copy.start(s.ini, s.conf);
+    auto run_name = [&] {
+        for (const std::u16string& n : copy.names(s.src))
+            if (n.rfind(u"IMG_", 0) == 0) return n;
+        return std::u16string();
+    };
+    EXPECT_EQ(run_name(), u"IMG_0001~0005.JPG") << "beside the plugin";
+    write_bytes(ini_folder + "tallyrun.ini", "[Options]\nseqpattern=%s..%s\n");
+    EXPECT_EQ(run_name(), u"IMG_0001..0005.JPG") << "the INI folder comes first";
+    write_bytes(s.conf + "tallyrun.ini", "[Options]\nseqpattern=%s_to_%s\n");
+    EXPECT_EQ(run_name(), u"IMG_0001_to_0005.JPG") << "the configuration folder comes before both";
+    EXPECT_TRUE(host.boxes.empty());
+
+    write_bytes(s.conf + "tallyrun.ini", "[Options]\nseqpattern=%d\n");
+    EXPECT_EQ(run_name(), u"IMG_0001-0005.JPG") << "a bad value falls back to the default";
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0], "Tallyrun|Error in file '" + s.conf + "tallyrun.ini' :\nSection 'Options' : Key "
+                             "'seqpattern' cannot take value '%d'.|48")
+        << "the message of the Windows build, through the host's MessageBox";
+}
+
+TEST(wfx_host, open_runs_the_viewer_on_a_runs_first_member_and_columns_count_members) {
+    samples s;
+    the_plugin().start(s.ini, s.conf);
+    write_bytes(s.t / "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + s.t / "opened" + "'\n");
+    chmod((s.t / "bin/xdg-open").c_str(), 0755);
+    const std::string path = getenv("PATH");
+    setenv("PATH", (s.t / "bin:" + path).c_str(), 1);
+    const std::u16string run = utf16(s.src + "/IMG_0001-0005.JPG");
+    std::vector<char16_t> remote(4096, 0);
+    std::copy(run.begin(), run.end(), remote.begin());
+    EXPECT_EQ(the_plugin().get<int (*)(void*, char16_t*, const char16_t*)>("FsExecuteFileW")(nullptr, remote.data(), u"open"),
+              0);
+    for (int i = 0; i < 100 && read_bytes(s.t / "opened").empty(); ++i) usleep(50000);
+    EXPECT_EQ(read_bytes(s.t / "opened"), s.src + "/IMG_0001.JPG");
+    setenv("PATH", path.c_str(), 1);
+
+    char field[64] = {}, units[64] = {};
+    EXPECT_EQ(the_plugin().get<int (*)(int, char*, char*, int)>("FsContentGetSupportedField")(0, field, units, 64), 1);
+    EXPECT_STREQ(field, "Members");
+    int32_t members = 0;
+    EXPECT_EQ(the_plugin().get<int (*)(const char16_t*, int, int, void*, int, int)>("FsContentGetValueW")(
+                  run.c_str(), 0, 0, &members, 2049, 0),
+              1);
+    EXPECT_EQ(members, 5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tallyrun_wfx_tests PLUGIN.wfx\n");
+        return 2;
+    }
+    plugin_file = argv[1];
+    return RUN_ALL_TESTS();
+}
