@@ -1,21 +1,41 @@
-// Times a folder listing through the real plugin against a bare directory read, in one process.
+// Times the real plugin against bare Windows calls in one process: folder listings on both sides, and copies.
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-using find_first_fn = HANDLE(__stdcall*)(char*, WIN32_FIND_DATAA*);
-using find_next_fn = BOOL(__stdcall*)(HANDLE, WIN32_FIND_DATAA*);
-using find_close_fn = int(__stdcall*)(HANDLE);
+using find_first_a = HANDLE(WINAPI*)(char*, WIN32_FIND_DATAA*);
+using find_next_a = BOOL(WINAPI*)(HANDLE, WIN32_FIND_DATAA*);
+using find_first_w = HANDLE(WINAPI*)(WCHAR*, WIN32_FIND_DATAW*);
+using find_next_w = BOOL(WINAPI*)(HANDLE, WIN32_FIND_DATAW*);
+using find_close_fn = int(WINAPI*)(HANDLE);
+using init_w = int(WINAPI*)(int, void*, void*, void*);
+using get_file_w = int(WINAPI*)(WCHAR*, WCHAR*, int, void*);
 
-find_first_fn fs_find_first;
-find_next_fn fs_find_next;
-find_close_fn fs_find_close;
+struct plugin_calls {
+    find_first_a first_a;
+    find_next_a next_a;
+    find_first_w first_w;
+    find_next_w next_w;
+    find_close_fn close;
+    init_w init;
+    get_file_w get_w;
+} fs;
+
+template <typename T>
+T entry(HMODULE module, const char* name) {
+    // GetProcAddress's generic pointer goes through void* to the entry point's real type.
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+int WINAPI quiet_progress(int, WCHAR*, WCHAR*, int) { return 0; }
 
 double seconds_now() {
     LARGE_INTEGER f, c;
@@ -24,7 +44,14 @@ double seconds_now() {
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-long bare_read(const std::string& folder) {
+std::wstring wide(const std::string& s) {
+    std::wstring w(s.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &w[0], static_cast<int>(w.size()));
+    w.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return w;
+}
+
+long bare_read_a(const std::string& folder) {
     WIN32_FIND_DATAA d;
     HANDLE h = FindFirstFileA((folder + "\\*.*").c_str(), &d);
     if (h == INVALID_HANDLE_VALUE) return 0;
@@ -34,15 +61,62 @@ long bare_read(const std::string& folder) {
     return n;
 }
 
-long plugin_read(const std::string& folder) {
-    WIN32_FIND_DATAA d;
-    std::string path = "\\" + folder;
-    HANDLE h = fs_find_first(&path[0], &d);
+long bare_read_w(const std::string& folder) {
+    WIN32_FIND_DATAW d;
+    HANDLE h = FindFirstFileW((wide(folder) + L"\\*.*").c_str(), &d);
     if (h == INVALID_HANDLE_VALUE) return 0;
     long n = 1;
-    while (fs_find_next(h, &d)) ++n;
-    fs_find_close(h);
+    while (FindNextFileW(h, &d)) ++n;
+    FindClose(h);
     return n;
+}
+
+long plugin_read_a(const std::string& folder) {
+    WIN32_FIND_DATAA d;
+    std::string path = "\\" + folder;
+    HANDLE h = fs.first_a(&path[0], &d);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    long n = 1;
+    while (fs.next_a(h, &d)) ++n;
+    fs.close(h);
+    return n;
+}
+
+long plugin_read_w(const std::string& folder) {
+    WIN32_FIND_DATAW d;
+    std::wstring path = L"\\" + wide(folder);
+    HANDLE h = fs.first_w(&path[0], &d);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    long n = 1;
+    while (fs.next_w(h, &d)) ++n;
+    fs.close(h);
+    return n;
+}
+
+// The names of a folder's files (not its folders), as the host lists them through the plugin.
+std::vector<std::wstring> plugin_entries(const std::string& folder) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW d;
+    std::wstring path = L"\\" + wide(folder);
+    HANDLE h = fs.first_w(&path[0], &d);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do
+        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(d.cFileName);
+    while (fs.next_w(h, &d));
+    fs.close(h);
+    return out;
+}
+
+std::vector<std::wstring> real_files(const std::string& folder) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW d;
+    HANDLE h = FindFirstFileW((wide(folder) + L"\\*").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do
+        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(d.cFileName);
+    while (FindNextFileW(h, &d));
+    FindClose(h);
+    return out;
 }
 
 // The subfolders of folder, by their Windows paths.
@@ -60,6 +134,14 @@ std::vector<std::string> subfolders(const std::string& folder) {
     return out;
 }
 
+void remove_files(const std::wstring& folder) {
+    for (const std::wstring& name : real_files(std::string(folder.begin(), folder.end()))) {
+        std::wstring path = folder + L"\\" + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -72,14 +154,126 @@ size_t working_set() {
     return c.WorkingSetSize;
 }
 
+std::string shape_of(const std::string& folder) {
+    size_t cut = folder.find_last_of('\\');
+    return cut == std::string::npos ? folder : folder.substr(cut + 1);
+}
+
+// One folder listed by each side, plugin against the bare read, the median of the rounds.
+void listing(const std::string& folder, int rounds, const char* bits) {
+    for (bool wide_side : {false, true}) {
+        std::vector<double> bare, through;
+        long files = 0, entries = 0;
+        (wide_side ? bare_read_w : bare_read_a)(folder);  // warm the cache for both
+        for (int r = 0; r < rounds; ++r) {
+            double t0 = seconds_now();
+            files = (wide_side ? bare_read_w : bare_read_a)(folder);
+            double t1 = seconds_now();
+            entries = (wide_side ? plugin_read_w : plugin_read_a)(folder);
+            double t2 = seconds_now();
+            bare.push_back(t1 - t0);
+            through.push_back(t2 - t1);
+        }
+        const double b = median(bare) * 1000, p = median(through) * 1000;
+        const char* side = wide_side ? "w" : "a";
+        std::printf("%-12s %-4s %9ld %9ld %11.1f %11.1f %7.2f\n", shape_of(folder).c_str(), side, files, entries, b, p,
+                    p / b);
+        std::printf("BENCH list.win%s.%s.%s.ratio %.2f\n", bits, side, shape_of(folder).c_str(), p / b);
+        std::fflush(stdout);
+    }
+}
+
+// Copies the entries of `folder` into `target` as the host does (FsGetFileW one entry at a time,
+// with progress and flags 0), and the same real files with a bare CopyFileW loop into `bare`.
+struct copy_times {
+    double bare, plugin;
+};
+copy_times copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target) {
+    const std::vector<std::wstring> files = real_files(folder);
+    const std::wstring source = wide(folder);
+    double t0 = seconds_now();
+    for (const std::wstring& name : files)
+        CopyFileW((source + L"\\" + name).c_str(), (bare_target + L"\\" + name).c_str(), FALSE);
+    double t1 = seconds_now();
+    // The host lists the folder, then asks for each selected entry.
+    const std::vector<std::wstring> entries = plugin_entries(folder);
+    for (const std::wstring& name : entries) {
+        std::wstring remote = L"\\" + source + L"\\" + name, local = target + L"\\" + name;
+        fs.get_w(&remote[0], &local[0], 0, nullptr);
+    }
+    double t2 = seconds_now();
+    return {t1 - t0, t2 - t1};
+}
+
+// Copying selections of k = n entries from n-file folders (ROOT\copy\singles_N: one file an
+// entry; ROOT\copy\runs_N: runs of 4), one run of 10,000 members as one entry, and a 2 GB run
+// against a bare CopyFileW loop of its members (the cost of the progress and Cancel).
+void copying(const std::string& root, int rounds, const char* bits) {
+    std::printf("\n%-18s %9s %11s %11s %7s\n", "selection", "files", "bare ms", "plugin ms", "ratio");
+    const std::wstring scratch = wide(root) + L"\\copy-target";
+    CreateDirectoryW(scratch.c_str(), nullptr);
+    const std::wstring target = scratch + L"\\plugin", bare_target = scratch + L"\\bare";
+    CreateDirectoryW(target.c_str(), nullptr);
+    CreateDirectoryW(bare_target.c_str(), nullptr);
+    for (const char* kind : {"singles", "runs"}) {
+        double first_ms = 0, last_ms = 0;
+        int first_n = 0, last_n = 0;
+        for (int n : {2500, 5000, 10000, 20000}) {
+            const std::string folder = root + "\\copy\\" + kind + "_" + std::to_string(n);
+            std::vector<double> bare, plugin;
+            for (int r = 0; r < rounds; ++r) {
+                copy_times t = copy_round(folder, target, bare_target);
+                bare.push_back(t.bare);
+                plugin.push_back(t.plugin);
+                remove_files(target);
+                remove_files(bare_target);
+            }
+            const double b = median(bare) * 1000, p = median(plugin) * 1000;
+            std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(), n, b, p,
+                        p / b);
+            std::printf("BENCH copy.win%s.%s.%d.ratio %.2f\n", bits, kind, n, p / b);
+            std::fflush(stdout);
+            if (!first_n) {
+                first_n = n;
+                first_ms = p;
+            }
+            last_n = n;
+            last_ms = p;
+        }
+        const double growth = std::pow(last_ms / first_ms, std::log(2.0) / std::log(double(last_n) / first_n));
+        std::printf("BENCH copy.win%s.%s.growth %.2f\n", bits, kind, growth);
+    }
+    for (const char* which : {"run_10000", "run_2g"}) {
+        const std::string folder = root + "\\copy\\" + which;
+        std::vector<double> bare, plugin;
+        for (int r = 0; r < rounds; ++r) {
+            copy_times t = copy_round(folder, target, bare_target);
+            bare.push_back(t.bare);
+            plugin.push_back(t.plugin);
+            remove_files(target);
+            remove_files(bare_target);
+        }
+        const double b = median(bare) * 1000, p = median(plugin) * 1000;
+        std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), b, p, p / b);
+        if (std::string(which) == "run_2g")
+            std::printf("BENCH copy.progress.overhead %.2f\n", p / b);
+        else
+            std::printf("BENCH copy.win%s.run_10000.ratio %.2f\n", bits, p / b);
+        std::fflush(stdout);
+    }
+    RemoveDirectoryW(target.c_str());
+    RemoveDirectoryW(bare_target.c_str());
+    RemoveDirectoryW(scratch.c_str());
+}
+
 }  // namespace
 
-// dll_bench PLUGIN ROUNDS FOLDER... [--browse FOLDER]: one line per folder;
-// then every subfolder of the --browse folder listed once, one after another,
-// as a user browses, with the process memory before and after.
+// dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT]: a line per folder and
+// side; every subfolder of the --browse folder listed once, one after another, as a user
+// browses, with the process memory before and after; the copies of ROOT\copy (make_folders).
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: dll_bench PLUGIN ROUNDS FOLDER...\n");
+        std::fprintf(stderr, "usage: dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT]\n");
         return 2;
     }
     HMODULE plugin = LoadLibraryA(argv[1]);
@@ -87,59 +281,46 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", argv[1]);
         return 1;
     }
-    // GetProcAddress's generic pointer goes through void* to the entry point's real type.
-    fs_find_first = reinterpret_cast<find_first_fn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindFirst")));
-    fs_find_next = reinterpret_cast<find_next_fn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindNext")));
-    fs_find_close = reinterpret_cast<find_close_fn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "FsFindClose")));
-    if (!fs_find_first || !fs_find_next || !fs_find_close) {
-        std::fprintf(stderr, "%s lacks the listing entry points\n", argv[1]);
+    fs = {entry<find_first_a>(plugin, "FsFindFirst"), entry<find_next_a>(plugin, "FsFindNext"),
+          entry<find_first_w>(plugin, "FsFindFirstW"), entry<find_next_w>(plugin, "FsFindNextW"),
+          entry<find_close_fn>(plugin, "FsFindClose"), entry<init_w>(plugin, "FsInitW"),
+          entry<get_file_w>(plugin, "FsGetFileW")};
+    if (!fs.first_a || !fs.next_a || !fs.first_w || !fs.next_w || !fs.close || !fs.init || !fs.get_w) {
+        std::fprintf(stderr, "%s lacks entry points\n", argv[1]);
         return 1;
     }
-    int rounds = std::max(1, std::atoi(argv[2]));
-    std::printf("%-34s %9s %9s %11s %11s %7s\n", "folder", "files", "entries", "bare ms", "plugin ms",
+    fs.init(1, reinterpret_cast<void*>(quiet_progress), nullptr, nullptr);
+    const char* bits = argv[2];
+    int rounds = std::max(1, std::atoi(argv[3]));
+    std::printf("%-12s %-4s %9s %9s %11s %11s %7s\n", "folder", "side", "files", "entries", "bare ms", "plugin ms",
                 "ratio");
     size_t memory_before = working_set();
-    std::string browse;
-    for (int i = 3; i < argc; ++i) {
+    std::string browse, copies;
+    for (int i = 4; i < argc; ++i) {
         std::string folder = argv[i];
         if (folder == "--browse" && i + 1 < argc) {
             browse = argv[++i];
-            continue;
+        } else if (folder == "--copy" && i + 1 < argc) {
+            copies = argv[++i];
+        } else {
+            listing(folder, rounds, bits);
         }
-        std::vector<double> bare, through;
-        long files = 0, entries = 0;
-        bare_read(folder);  // warm the cache for both
-        for (int r = 0; r < rounds; ++r) {
-            double t0 = seconds_now();
-            files = bare_read(folder);
-            double t1 = seconds_now();
-            entries = plugin_read(folder);
-            double t2 = seconds_now();
-            bare.push_back(t1 - t0);
-            through.push_back(t2 - t1);
-        }
-        double b = median(bare) * 1000, p = median(through) * 1000;
-        std::string shown = folder.size() > 34 ? "..." + folder.substr(folder.size() - 31) : folder;
-        std::printf("%-34s %9ld %9ld %11.1f %11.1f %7.2f\n", shown.c_str(), files, entries, b, p, p / b);
-        std::fflush(stdout);
     }
     size_t memory_after = working_set();
-    std::printf("process memory: %.1f MiB before the listings, %.1f MiB after\n",
-                memory_before / 1048576.0, memory_after / 1048576.0);
+    std::printf("process memory: %.1f MiB before the listings, %.1f MiB after\n", memory_before / 1048576.0,
+                memory_after / 1048576.0);
     if (!browse.empty()) {
         std::vector<std::string> folders = subfolders(browse);
         size_t before = working_set();
         double t0 = seconds_now();
         long entries = 0;
-        for (const std::string& f : folders) entries += plugin_read(f);
+        for (const std::string& f : folders) entries += plugin_read_w(f);
         double t1 = seconds_now();
         size_t after = working_set();
         std::printf("browsing %zu folders one after another (%ld entries, %.1f ms): process memory "
                     "%.1f MiB before, %.1f MiB after\n",
                     folders.size(), entries, (t1 - t0) * 1000, before / 1048576.0, after / 1048576.0);
     }
+    if (!copies.empty()) copying(copies, rounds, bits);
     return 0;
 }

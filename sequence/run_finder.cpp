@@ -162,7 +162,7 @@ struct length_walk {
 
     // Fills lcp and reports whether every set of names sharing a leading part
     // is one stretch of the list: a branch once left is never entered again.
-    bool prepare_order() {
+    bool prepare_order(bool grouped) {
         lcp.assign(m, 0);
         std::vector<std::basic_string<C>> seen(n);  // units met at position k+1 under the open k-prefix
         auto mark = [&](size_t depth, C c) {
@@ -178,14 +178,14 @@ struct length_walk {
         auto count = [&](view s) {
             for (size_t p = 0; p < n; ++p) ++counts[p * 257 + marker_index(s[p])];
         };
-        open_from(0, name(0));
+        if (!grouped) open_from(0, name(0));
         count(name(0));
         for (size_t k = 1; k < m; ++k) {
             view s = name(k);
             count(s);
             size_t l = common_prefix(name(k - 1), s);
             lcp[k] = static_cast<uint16_t>(l);
-            if (l == n) continue;
+            if (l == n || grouped) continue;
             if (!mark(l, s[l])) return false;
             open_from(l + 1, s);
         }
@@ -242,19 +242,33 @@ struct length_walk {
         return lazily(by_marker, from, [&](view s) { return marker_hash(s, from); });
     }
     void prepare_endings() {
-        reversed.resize(m);
-        for (size_t k = 0; k < m; ++k) reversed[k] = static_cast<slot>(k);
-        auto ending_less = [&](slot x, slot y) {
-            view a = name(x), b = name(y);
-            for (size_t i = n; i-- > 0;)
-                if (a[i] != b[i]) return a[i] < b[i];
-            return x < y;
+        // By the last units packed into one number first, as the names' sort does.
+        constexpr size_t key_units = 8 / sizeof(C);
+        struct keyed {
+            uint64_t key;
+            slot k;
         };
-        std::sort(reversed.begin(), reversed.end(), ending_less);
+        std::vector<keyed> order(m);
+        for (size_t k = 0; k < m; ++k) {
+            view a = name(k);
+            uint64_t key = 0;
+            for (size_t i = 0; i < key_units; ++i)
+                key = key << (8 * sizeof(C)) | (i < n ? static_cast<std::make_unsigned_t<C>>(a[n - 1 - i]) : 0);
+            order[k] = {key, static_cast<slot>(k)};
+        }
+        std::sort(order.begin(), order.end(), [&](const keyed& x, const keyed& y) {
+            if (x.key != y.key) return x.key < y.key;
+            view a = name(x.k), b = name(y.k);
+            for (size_t i = n > key_units ? n - key_units : 0; i-- > 0;)
+                if (a[i] != b[i]) return a[i] < b[i];
+            return x.k < y.k;
+        });
+        reversed.resize(m);
         reversed_at.resize(m);
         common_ending.assign(m, 0);
         for (size_t i = 0; i < m; ++i) {
-            reversed_at[reversed[i]] = static_cast<uint32_t>(i);
+            reversed[i] = order[i].k;
+            reversed_at[order[i].k] = static_cast<uint32_t>(i);
             if (i == 0) continue;
             view a = name(reversed[i - 1]), b = name(reversed[i]);
             size_t c = 0;
@@ -351,6 +365,17 @@ struct length_walk {
             while (from != 0 && from <= u && a[from - 1] != marker_unit[from]) from = next_marker[from + 1];
             const bool marked = from != 0 && from <= u;
             auto test = [&](slot i) { return seq_def(a, name(i), range, field); };
+            // Once the endings are sorted, a stretch whose names ending as A does
+            // from g are few is decided by those alone, without literal tests.
+            if (!reversed.empty() && g <= u && same_endings(v, g, endings)) {
+                for (slot i : endings) {
+                    if (i < k || i > last || taken[i]) continue;
+                    const int r = test(i);
+                    if (r != seq_skip) return r == seq_successor ? i : no_slot;
+                }
+                k = lower_lcp[k];
+                continue;
+            }
             auto keyed = [&](slot at) -> key_query* {
                 std::pair<int, size_t> wanted{0, 0};
                 if (g <= u && m > few_endings && (query_of == std::make_pair(3, g) || same_endings(v, g, endings))) {
@@ -427,8 +452,8 @@ struct length_walk {
         return no_slot;
     }
 
-    void run(found_runs& out) {
-        bool fast = m > 1 && prepare_order();
+    void run(found_runs& out, bool grouped) {
+        bool fast = m > 1 && prepare_order(grouped);
         for (slot v = 0; v < m; ++v) {
             if (taken[v]) continue;
             take(v);
@@ -455,7 +480,7 @@ struct length_walk {
 }  // namespace
 
 template <typename C>
-found_runs find_runs(const name_refs<C>& names, seq_range range) {
+found_runs find_runs(const name_refs<C>& names, seq_range range, bool grouped) {
     found_runs out;
     out.members.reserve(names.size());
     std::unordered_map<size_t, size_t> group_of_length;
@@ -469,7 +494,7 @@ found_runs find_runs(const name_refs<C>& names, seq_range range) {
     for (std::vector<uint32_t>& group : groups) {
         {
             length_walk<C> walk(names, group, range);
-            walk.run(out);
+            walk.run(out, grouped);
         }
         std::vector<uint32_t>().swap(group);
     }
@@ -483,7 +508,7 @@ found_runs find_runs(const name_refs<C>& names, seq_range range) {
     return out;
 }
 
-template found_runs find_runs<char>(const name_refs<char>&, seq_range);
-template found_runs find_runs<char16_t>(const name_refs<char16_t>&, seq_range);
+template found_runs find_runs<char>(const name_refs<char>&, seq_range, bool);
+template found_runs find_runs<char16_t>(const name_refs<char16_t>&, seq_range, bool);
 
 }  // namespace tallyrun

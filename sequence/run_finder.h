@@ -52,7 +52,9 @@ struct name_refs {
 // for names in that order; names in an order that does not keep each shared
 // leading part together are walked one candidate at a time (still exact, but up
 // to quadratic per length). Names are at most 65535 units long. Never fails.
+// grouped: the caller knows that the order keeps each shared leading part
+// together (the check is skipped); false has it checked.
 template <typename C>
-found_runs find_runs(const name_refs<C>& names, seq_range range);
+found_runs find_runs(const name_refs<C>& names, seq_range range, bool grouped = false);
 
 }  // namespace tallyrun

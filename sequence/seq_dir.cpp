@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "config/text.h"
 #include "sequence/name_registry.h"
@@ -129,19 +130,39 @@ template <typename C>
 void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases) {
     using unsigned_unit = std::make_unsigned_t<C>;
     if (cases.per_unit()) {
+        // Most comparisons are settled by the first upper-cased units, packed
+        // into one number; only names that agree there are compared further.
+        constexpr size_t key_units = 8 / sizeof(C);
+        struct keyed {
+            uint64_t key;
+            uint32_t file;
+        };
         const C* base = read.names.data();
-        std::stable_sort(files.begin(), files.end(), [&](uint32_t x, uint32_t y) {
-            const listed_file &a = read.files[x], &b = read.files[y];
+        std::vector<keyed> order(files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            const listed_file& f = read.files[files[i]];
+            uint64_t key = 0;
+            for (size_t k = 0; k < key_units; ++k) {
+                const uint64_t u = k < f.name_length ? static_cast<unsigned_unit>(cases.upper_at(base + f.name_at, f.name_length, k)) : 0;
+                key = key << (8 * sizeof(C)) | u;
+            }
+            order[i] = {key, files[i]};
+        }
+        std::sort(order.begin(), order.end(), [&](const keyed& x, const keyed& y) {
+            if (x.key != y.key) return x.key < y.key;
+            const listed_file &a = read.files[x.file], &b = read.files[y.file];
             const C *p = base + a.name_at, *q = base + b.name_at;
             const size_t n = std::min(a.name_length, b.name_length);
-            for (size_t k = 0; k < n; ++k) {
+            for (size_t k = key_units; k < n; ++k) {
                 // Equal units map alike, but for a surrogate, whose mapping depends on its pair.
                 if (p[k] == q[k] && !is_surrogate(p[k])) continue;
                 const unsigned_unit u = cases.upper_at(p, a.name_length, k), v = cases.upper_at(q, b.name_length, k);
                 if (u != v) return u < v;
             }
-            return a.name_length < b.name_length;
+            if (a.name_length != b.name_length) return a.name_length < b.name_length;
+            return x.file < y.file;  // equal names keep the listing's order
         });
+        for (size_t i = 0; i < files.size(); ++i) files[i] = order[i].file;
         return;
     }
     std::vector<std::basic_string_view<C>> names;
@@ -159,6 +180,34 @@ void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, cas
     std::vector<uint32_t> sorted(files.size());
     for (size_t i = 0; i < order.size(); ++i) sorted[i] = files[order[i]];
     files.swap(sorted);
+}
+
+// Whether names sorted by their upper case keep every lowered leading part
+// together: so when the units met lower and upper alike, each lower form going
+// with one upper form and back (no Kelvin sign beside a k, no surrogate pair).
+template <typename C>
+bool keeps_prefixes_together(const folder_read<C>& read, const std::vector<uint32_t>& files, case_map<C>& cases) {
+    if (!cases.per_unit()) return false;
+    using unsigned_unit = std::make_unsigned_t<C>;
+    std::vector<bool> met(size_t{1} << (8 * sizeof(C)), false);
+    for (uint32_t i : files) {
+        const listed_file& f = read.files[i];
+        for (size_t k = 0; k < f.name_length; ++k) {
+            const C u = read.names[f.name_at + k];
+            if (is_surrogate(u)) return false;
+            met[static_cast<unsigned_unit>(u)] = true;
+        }
+    }
+    std::unordered_map<uint32_t, uint32_t> upper_of_lower, lower_of_upper;
+    for (size_t u = 0; u < met.size(); ++u) {
+        if (!met[u]) continue;
+        const C unit = static_cast<C>(u);
+        const uint32_t l = static_cast<unsigned_unit>(cases.lower_at(&unit, 1, 0));
+        const uint32_t up = static_cast<unsigned_unit>(cases.upper_at(&unit, 1, 0));
+        if (upper_of_lower.emplace(l, up).first->second != up || lower_of_upper.emplace(up, l).first->second != l)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -292,7 +341,7 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
         sorted.buffers[1] = lowered.buffers[1];
         sorted.refs.reserve(files.size());
         for (uint32_t i : files) sorted.refs.push_back(lowered.refs[i]);
-        runs = find_runs(sorted, context.range);
+        runs = find_runs(sorted, context.range, keeps_prefixes_together(read, files, context.cases));
     }
 
     name_registry<C> registry(lowered, context.cases);

@@ -162,8 +162,6 @@ char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lowe
                    : static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF));
 }
 
-char16_t case_map<char16_t>::lower_at(const char16_t* s, size_t n, size_t i) { return at(s, n, i, true); }
-char16_t case_map<char16_t>::upper_at(const char16_t* s, size_t n, size_t i) { return at(s, n, i, false); }
 
 void case_map<char16_t>::map(char16_t* s, size_t n, bool lower) {
     learn(std::u16string_view(s, n));

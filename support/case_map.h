@@ -63,13 +63,23 @@ public:
     void learn(std::u16string_view s);
     // Mappings of unit i of s, whose units have been learned; a unit of a
     // surrogate pair maps as its part of the mapped pair.
-    char16_t lower_at(const char16_t* s, size_t n, size_t i);
-    char16_t upper_at(const char16_t* s, size_t n, size_t i);
+    char16_t lower_at(const char16_t* s, size_t n, size_t i) {
+        const char16_t u = s[i];
+        return ready(u) ? lower_[u] : at(s, n, i, true);
+    }
+    char16_t upper_at(const char16_t* s, size_t n, size_t i) {
+        const char16_t u = s[i];
+        return ready(u) ? upper_[u] : at(s, n, i, false);
+    }
     void lower(char16_t* s, size_t n) { map(s, n, true); }
     void upper(char16_t* s, size_t n) { map(s, n, false); }
     joined_texts<char16_t> joined(const std::vector<std::u16string_view>& texts, bool lower);
 
 private:
+    // A unit that maps alone and whose mapping is known already.
+    bool ready(char16_t u) const {
+        return (u < 0xD800 || u > 0xDFFF) && pending_.empty() && pending_pairs_.empty() && (known_[u >> 6] >> (u & 63) & 1);
+    }
     void ask_windows();
     char16_t at(const char16_t* s, size_t n, size_t i, bool lower);
     void map(char16_t* s, size_t n, bool lower);

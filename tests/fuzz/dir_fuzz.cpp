@@ -42,8 +42,8 @@ std::basic_string<C> name_from(byte_source& in) {
     return s;
 }
 
-std::string printable(const std::string& s) { return s; }
-std::string printable(const std::u16string& s) {
+[[maybe_unused]] std::string printable(const std::string& s) { return s; }
+[[maybe_unused]] std::string printable(const std::u16string& s) {
     std::string out;
     for (char16_t u : s) out += u < 128 ? static_cast<char>(u) : '?';
     return out;
