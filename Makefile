@@ -4,8 +4,9 @@ BUILD := build
 JOBS  ?= 2
 VERSION := 0.10
 ZIP := dist/tallyrun-$(VERSION).zip
+LINUX_ZIP := dist/tallyrun-$(VERSION)-linux-x86_64.zip
 
-.PHONY: all deps build native sanitized win32 win64 test demo dist bench fuzz clean
+.PHONY: all deps build native sanitized win32 win64 linux test demo dist bench fuzz clean
 
 all: build
 
@@ -19,6 +20,8 @@ $(BUILD)/win64/build.ninja: | deps
 $(BUILD)/sanitized/build.ninja: | deps
 	cmake -S . -B $(BUILD)/sanitized -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DTALLYRUN_SANITIZE=address,undefined >/dev/null
+$(BUILD)/linux/build.ninja: | deps
+	cmake -S . -B $(BUILD)/linux -G Ninja -DTALLYRUN_POSIX=ON >/dev/null
 $(BUILD)/native/build.ninja: | deps
 	cmake -S . -B $(BUILD)/native -G Ninja \
 	  -DTALLYRUN_WIN32_BUILD=$(CURDIR)/$(BUILD)/win32 -DTALLYRUN_WIN64_BUILD=$(CURDIR)/$(BUILD)/win64 \
@@ -30,21 +33,31 @@ win64: $(BUILD)/win64/build.ninja
 	ninja -C $(BUILD)/win64 -j $(JOBS)
 native: $(BUILD)/native/build.ninja
 	ninja -C $(BUILD)/native -j $(JOBS)
+linux: $(BUILD)/linux/build.ninja
+	ninja -C $(BUILD)/linux -j $(JOBS)
 sanitized: $(BUILD)/sanitized/build.ninja
 	ninja -C $(BUILD)/sanitized -j $(JOBS) tallyrun_tests
 
-build: native win32 win64
+build: native win32 win64 linux
 
-# The plugin as a user gets it: both DLLs, the installer file, a sample INI and the guide.
-dist: win32 win64
+# The plugin as a user gets it: both DLLs, the installer file, a sample INI and the guide; and for
+# Linux the shared object with the same installer file and INI, and its own guide.
+dist: win32 win64 linux
 	@rm -rf $(BUILD)/dist && mkdir -p $(BUILD)/dist dist
 	cp $(BUILD)/win32/plugin/tallyrun.wfx $(BUILD)/win64/plugin/tallyrun.wfx64 \
 	   tools/release/pluginst.inf tools/release/tallyrun.ini tools/release/guide.txt $(BUILD)/dist/
 	rm -f $(ZIP) && cd $(BUILD)/dist && zip -q -X ../../$(ZIP) *
 	@echo "made $(ZIP)"
+	@rm -rf $(BUILD)/linux/dist && mkdir -p $(BUILD)/linux/dist dist
+	strip --strip-unneeded -o $(BUILD)/linux/dist/tallyrun.wfx $(BUILD)/linux/plugin/tallyrun.wfx
+	cp tools/release/pluginst.inf tools/release/tallyrun.ini $(BUILD)/linux/dist/
+	cp tools/release/guide-linux.txt $(BUILD)/linux/dist/guide.txt
+	rm -f $(LINUX_ZIP) && cd $(BUILD)/linux/dist && zip -q -X ../../../$(LINUX_ZIP) *
+	@echo "made $(LINUX_ZIP)"
 
 test: build sanitized dist
 	cd $(BUILD)/native && ctest --output-on-failure
+	cd $(BUILD)/linux && ctest --output-on-failure
 
 demo: build
 	@bash tools/demo.sh $(BUILD)

@@ -97,6 +97,7 @@ int32_t get_value(const C* file_name, int32_t field, void* value, int32_t max_le
     std::basic_string<C> host_path = peek_string(file_name);
     while (host_path.size() > 1 && host_path.back() == C(path_separator)) host_path.pop_back();
     const split_path<C> parts(real_path<C>(host_path), C(path_separator));
+    if (!drive_of<C>(host_path).empty()) return ft_fieldempty;  // a drive is a folder of the root
     found_entry<C> found;
     if (parts.folder.empty() || !find_entry_in<C>(parts.folder, parts.name, found)) return ft_fileerror;
     const entry_view<C> e = found.view();

@@ -50,7 +50,7 @@ listing_table<C>& table_of() {
 // The host's "no time" marker; the listing's own marker would read as a date
 // tens of thousands of years away.
 constexpr uint32_t host_no_time_low = 0xFFFFFFFEu;
-constexpr size_t host_path_limit_w = 1023;
+constexpr size_t host_path_limit_w = unit<char16_t>::longest_path;
 
 template <typename C>
 int64_t latest_of(const std::basic_string<C>& key) {

@@ -94,9 +94,8 @@ int32_t execute_file(win_handle main_window, const C* remote_name, const C* verb
     found_entry<C> found;
     if (!entry_of_host_path(path, found)) {
         // A drive ("\C:") is a folder of no listing.
-        std::basic_string<C> drive(real_path<C>(path));
-        while (!drive.empty() && drive.back() == C(path_separator)) drive.pop_back();
-        if (drive.size() != 2 || drive[1] != C(':')) return fs_exec_error;
+        const std::basic_string<C> drive = drive_of(path);
+        if (drive.empty()) return fs_exec_error;
         if (open) return fs_exec_yourself;
         return shell(main_window, u"properties", wide_of(drive + C(path_separator))) ? fs_exec_ok : fs_exec_error;
     }

@@ -30,10 +30,12 @@ inline constexpr int32_t copy_move = 4;
 // into the folder of local_name, each under its own name, after the overwrite
 // confirmation; with Ctrl held writes local_name + ".lst" instead. Resume and
 // (without Ctrl) move answer fs_not_supported; a name that its folder does not
-// hold answers fs_not_found. Reports progress 0 and, on success, 100, through
-// the call-back of the call's side (else the other one). The host's buffers
-// are only read. The wide form takes paths of up to 1023 units and copies
-// with CopyFileW, long paths with the \\?\ prefix.
+// hold answers fs_not_found. Reports progress through the call-back of the
+// call's side (else the other one): 0 first, then the percent of the members'
+// total copied as it rises (at least one point or 200 ms apart), 100 only on
+// success; an abort answered there stops the copy within a chunk, removes the
+// partial member and answers fs_aborted. The host's buffers are only read.
+// The wide form takes paths of up to 1023 units, long paths with the \\?\ prefix.
 int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags);
 int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int32_t copy_flags);
 

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "support/packed_sort.h"
+
 namespace tallyrun {
 namespace {
 
@@ -242,33 +244,24 @@ struct length_walk {
         return lazily(by_marker, from, [&](view s) { return marker_hash(s, from); });
     }
     void prepare_endings() {
-        // By the last units packed into one number first, as the names' sort does.
-        constexpr size_t key_units = 8 / sizeof(C);
-        struct keyed {
-            uint64_t key;
-            slot k;
+        // By the last units first, packed into keys as the names' sort does.
+        constexpr size_t per_key = 8 / sizeof(C);
+        auto fill = [&](const packed_record& r, size_t depth) {
+            const view a = name(r.id);
+            return packed_key<std::make_unsigned_t<C>>(depth * per_key, n, [&](size_t i) { return a[n - 1 - i]; });
         };
-        std::vector<keyed> order(m);
+        std::vector<packed_record> order(m);
         for (size_t k = 0; k < m; ++k) {
-            view a = name(k);
-            uint64_t key = 0;
-            for (size_t i = 0; i < key_units; ++i)
-                key = key << (8 * sizeof(C)) | (i < n ? static_cast<std::make_unsigned_t<C>>(a[n - 1 - i]) : 0);
-            order[k] = {key, static_cast<slot>(k)};
+            order[k].id = static_cast<uint32_t>(k);
+            order[k].key = fill(order[k], 0);
         }
-        std::sort(order.begin(), order.end(), [&](const keyed& x, const keyed& y) {
-            if (x.key != y.key) return x.key < y.key;
-            view a = name(x.k), b = name(y.k);
-            for (size_t i = n > key_units ? n - key_units : 0; i-- > 0;)
-                if (a[i] != b[i]) return a[i] < b[i];
-            return x.k < y.k;
-        });
+        sort_packed(order.data(), order.data() + m, (n + per_key - 1) / per_key, fill);
         reversed.resize(m);
         reversed_at.resize(m);
         common_ending.assign(m, 0);
         for (size_t i = 0; i < m; ++i) {
-            reversed[i] = order[i].k;
-            reversed_at[order[i].k] = static_cast<uint32_t>(i);
+            reversed[i] = order[i].id;
+            reversed_at[order[i].id] = static_cast<uint32_t>(i);
             if (i == 0) continue;
             view a = name(reversed[i - 1]), b = name(reversed[i]);
             size_t c = 0;

@@ -11,6 +11,7 @@
 #include "support/case_map.h"
 #include "support/handles.h"
 #include "support/memo.h"
+#include "support/packed_sort.h"
 #include "support/paths.h"
 #include "support/unit.h"
 #include "support/wide.h"
@@ -78,7 +79,8 @@ std::basic_string<C> sequence_name(std::basic_string_view<C> first, std::basic_s
 }
 
 // Every name lower-cased: a name that is its own lower case is a view of the
-// read names, the others views of copies in `lowered`.
+// read names, the others views of copies in `lowered`. The names' units have
+// been learned.
 template <typename C>
 name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basic_string<C>& lowered) {
     name_refs<C> refs;
@@ -91,7 +93,6 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basi
         lowered = std::move(all.units);
         for (size_t i = 0; i < names.size(); ++i) refs.add(1, all.starts[i], names[i].size());
     } else {
-        cases.learn(read.names);
         std::vector<uint32_t> changed;  // names whose lower case differs
         size_t extra = 0;
         for (size_t i = 0; i < read.files.size(); ++i) {
@@ -123,46 +124,73 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basi
     return refs;
 }
 
+// What the files' names are made of, read once front to back.
+struct units_met {
+    std::vector<bool> met;  // by unit
+    bool surrogates = false;
+};
+
+template <typename C>
+units_met units_of(const folder_read<C>& read, const std::vector<uint32_t>& files) {
+    units_met out{std::vector<bool>(size_t{1} << (8 * sizeof(C)), false)};
+    for (uint32_t i : files) {
+        const listed_file& f = read.files[i];
+        for (size_t k = 0; k < f.name_length; ++k) {
+            const C u = read.names[f.name_at + k];
+            out.surrogates |= is_surrogate(u);
+            out.met[static_cast<std::make_unsigned_t<C>>(u)] = true;
+        }
+    }
+    return out;
+}
+
+// Whether every unit met upper-cases below 256, alone (no surrogate pair).
+template <typename C>
+bool upper_is_narrow(const units_met& units, case_map<C>& cases) {
+    if (units.surrogates || !cases.per_unit()) return false;
+    for (size_t u = 256; u < units.met.size(); ++u)
+        if (units.met[u]) return false;
+    for (size_t u = 0; u < 256; ++u) {
+        const C unit = static_cast<C>(u);
+        if (units.met[u] && static_cast<std::make_unsigned_t<C>>(cases.upper_at(&unit, 1, 0)) > 255) return false;
+    }
+    return true;
+}
+
+// Sorts by keys of packed upper-cased units of type K, never looking at two
+// names at once; the ids are listing positions, so equal names keep that order.
+template <typename K, typename C>
+void sort_packed_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases) {
+    constexpr size_t per_key = 8 / sizeof(K);
+    const C* base = read.names.data();
+    auto fill = [&](const packed_record& r, size_t depth) {
+        const listed_file& f = read.files[r.id];
+        return packed_key<K>(depth * per_key, f.name_length,
+                             [&](size_t k) { return cases.upper_at(base + f.name_at, f.name_length, k); });
+    };
+    size_t longest = 0;
+    std::vector<packed_record> order(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        order[i].id = files[i];
+        order[i].key = fill(order[i], 0);
+        longest = std::max<size_t>(longest, read.files[files[i]].name_length);
+    }
+    sort_packed(order.data(), order.data() + order.size(), (longest + per_key - 1) / per_key, fill);
+    for (size_t i = 0; i < files.size(); ++i) files[i] = order[i].id;
+}
+
 // The files (positions in read.files) in ascending order of their upper-cased
 // names compared unit by unit, a name that is a leading part of another
-// first, names equal after upper-casing in listing order.
+// first, names equal after upper-casing in listing order. narrow: every unit
+// upper-cases below 256 (the keys then hold twice as many wide units).
 template <typename C>
-void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases) {
+void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases, bool narrow) {
     using unsigned_unit = std::make_unsigned_t<C>;
     if (cases.per_unit()) {
-        // Most comparisons are settled by the first upper-cased units, packed
-        // into one number; only names that agree there are compared further.
-        constexpr size_t key_units = 8 / sizeof(C);
-        struct keyed {
-            uint64_t key;
-            uint32_t file;
-        };
-        const C* base = read.names.data();
-        std::vector<keyed> order(files.size());
-        for (size_t i = 0; i < files.size(); ++i) {
-            const listed_file& f = read.files[files[i]];
-            uint64_t key = 0;
-            for (size_t k = 0; k < key_units; ++k) {
-                const uint64_t u = k < f.name_length ? static_cast<unsigned_unit>(cases.upper_at(base + f.name_at, f.name_length, k)) : 0;
-                key = key << (8 * sizeof(C)) | u;
-            }
-            order[i] = {key, files[i]};
-        }
-        std::sort(order.begin(), order.end(), [&](const keyed& x, const keyed& y) {
-            if (x.key != y.key) return x.key < y.key;
-            const listed_file &a = read.files[x.file], &b = read.files[y.file];
-            const C *p = base + a.name_at, *q = base + b.name_at;
-            const size_t n = std::min(a.name_length, b.name_length);
-            for (size_t k = key_units; k < n; ++k) {
-                // Equal units map alike, but for a surrogate, whose mapping depends on its pair.
-                if (p[k] == q[k] && !is_surrogate(p[k])) continue;
-                const unsigned_unit u = cases.upper_at(p, a.name_length, k), v = cases.upper_at(q, b.name_length, k);
-                if (u != v) return u < v;
-            }
-            if (a.name_length != b.name_length) return a.name_length < b.name_length;
-            return x.file < y.file;  // equal names keep the listing's order
-        });
-        for (size_t i = 0; i < files.size(); ++i) files[i] = order[i].file;
+        if (narrow)
+            sort_packed_upper<uint8_t>(files, read, cases);
+        else
+            sort_packed_upper<unsigned_unit>(files, read, cases);
         return;
     }
     std::vector<std::basic_string_view<C>> names;
@@ -186,21 +214,12 @@ void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, cas
 // together: so when the units met lower and upper alike, each lower form going
 // with one upper form and back (no Kelvin sign beside a k, no surrogate pair).
 template <typename C>
-bool keeps_prefixes_together(const folder_read<C>& read, const std::vector<uint32_t>& files, case_map<C>& cases) {
-    if (!cases.per_unit()) return false;
+bool keeps_prefixes_together(const units_met& units, case_map<C>& cases) {
+    if (!cases.per_unit() || units.surrogates) return false;
     using unsigned_unit = std::make_unsigned_t<C>;
-    std::vector<bool> met(size_t{1} << (8 * sizeof(C)), false);
-    for (uint32_t i : files) {
-        const listed_file& f = read.files[i];
-        for (size_t k = 0; k < f.name_length; ++k) {
-            const C u = read.names[f.name_at + k];
-            if (is_surrogate(u)) return false;
-            met[static_cast<unsigned_unit>(u)] = true;
-        }
-    }
     std::unordered_map<uint32_t, uint32_t> upper_of_lower, lower_of_upper;
-    for (size_t u = 0; u < met.size(); ++u) {
-        if (!met[u]) continue;
+    for (size_t u = 0; u < units.met.size(); ++u) {
+        if (!units.met[u]) continue;
         const C unit = static_cast<C>(u);
         const uint32_t l = static_cast<unsigned_unit>(cases.lower_at(&unit, 1, 0));
         const uint32_t up = static_cast<unsigned_unit>(cases.upper_at(&unit, 1, 0));
@@ -273,6 +292,7 @@ bool find_entry(std::basic_string_view<C> path, listed_file& out, std::basic_str
     if (!win.FindClose) return false;
     typename unit<C>::find_data d{};
     const std::basic_string<C> system = system_path(path);
+    if (surely_absent(system.c_str())) return false;
     find_handle find(unit<C>::find_first(system.c_str(), &d));
     if (!find.ok()) return false;
     folder_read<C> read;
@@ -314,34 +334,74 @@ std::basic_string<C> fill_template(std::basic_string_view<C> name_template, cons
     return text;
 }
 
+// Puts the folders' names first in listing order, then the files' in the
+// order given, so that the walks over sorted names read memory front to back.
+// `order` is used up.
+template <typename C>
+void lay_out(folder_read<C>& read, std::vector<uint32_t>& order) {
+    std::basic_string<C> names;
+    names.reserve(read.names.size());
+    for (uint32_t i : order) {
+        listed_file& f = read.files[i];
+        const uint32_t at = static_cast<uint32_t>(names.size());
+        names.append(read.names, f.name_at, f.name_length);
+        f.name_at = at;
+    }
+    read.names = std::move(names);
+    // The records move in place along the permutation's cycles; a place done is marked as its own source.
+    for (uint32_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) continue;
+        const listed_file first = read.files[start];
+        uint32_t k = start;
+        while (order[k] != start) {
+            const uint32_t from = order[k];
+            read.files[k] = read.files[from];
+            order[k] = k;
+            k = from;
+        }
+        read.files[k] = first;
+        order[k] = k;
+    }
+}
+
 template <typename C>
 listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     build_context<C> context(options);
     listing<C> out;
+    if (context.cases.per_unit()) context.cases.learn(read.names);
+
+    std::vector<uint32_t> order, files;  // positions in read.files
+    order.reserve(read.files.size());
+    files.reserve(read.files.size());
+    for (size_t i = 0; i < read.files.size(); ++i)
+        (read.files[i].attributes & directory_bit ? order : files).push_back(static_cast<uint32_t>(i));
+    const size_t folders = order.size();
+    // Asked while the files are still in listing order: the names are read front to back.
+    bool grouped = false, narrow = false;
+    if (context.cases.per_unit()) {
+        const units_met units = units_of(read, files);
+        grouped = keeps_prefixes_together(units, context.cases);
+        narrow = upper_is_narrow(units, context.cases);
+    }
+    sort_by_upper(files, read, context.cases, narrow);
+    order.insert(order.end(), files.begin(), files.end());
+    lay_out(read, order);
+    std::vector<uint32_t>().swap(order);
+    std::vector<uint32_t>().swap(files);  // file k of the walk is now read.files[folders + k]
+    for (size_t i = 0; i < folders; ++i) {
+        out.starts.push_back(static_cast<uint32_t>(out.files.size()));
+        out.files.push_back(read.files[i]);
+    }
+
     std::basic_string<C> lowered_units;
     const name_refs<C> lowered = lower_all(read, context.cases, lowered_units);
-
-    std::vector<uint32_t> files;  // positions in read.files
-    files.reserve(read.files.size());
-    for (size_t i = 0; i < read.files.size(); ++i) {
-        const listed_file& f = read.files[i];
-        if (f.attributes & directory_bit) {
-            out.starts.push_back(static_cast<uint32_t>(out.files.size()));
-            out.files.push_back(f);
-        } else {
-            files.push_back(static_cast<uint32_t>(i));
-        }
-    }
-    sort_by_upper(files, read, context.cases);
-
     found_runs runs;
     {
         name_refs<C> sorted;
         sorted.buffers[0] = lowered.buffers[0];
         sorted.buffers[1] = lowered.buffers[1];
-        sorted.refs.reserve(files.size());
-        for (uint32_t i : files) sorted.refs.push_back(lowered.refs[i]);
-        runs = find_runs(sorted, context.range, keeps_prefixes_together(read, files, context.cases));
+        sorted.refs.assign(lowered.refs.begin() + static_cast<std::ptrdiff_t>(folders), lowered.refs.end());
+        runs = find_runs(sorted, context.range, grouped);
     }
 
     name_registry<C> registry(lowered, context.cases);
@@ -352,12 +412,12 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     for (const run_span& span : runs.entries) {
         const uint32_t entry = static_cast<uint32_t>(out.starts.size());
         out.starts.push_back(static_cast<uint32_t>(out.files.size()));
-        const listed_file& head = read.files[files[runs.members[span.first]]];
+        const listed_file& head = read.files[folders + runs.members[span.first]];
         run_record run{entry, 0, 0, head.attributes, span.field_start, span.field_end, head.time, 0};
         bool same_case = true;
         const number_field field{span.field_start, span.field_end};
         for (uint32_t k = 0; k < span.count; ++k) {
-            const listed_file& m = read.files[files[runs.members[span.first + k]]];
+            const listed_file& m = read.files[folders + runs.members[span.first + k]];
             out.files.push_back(m);
             if (k > 0) {
                 if (same_case && !same_outer_text<C>(std::basic_string_view<C>(read.names).substr(head.name_at, head.name_length),
@@ -369,9 +429,9 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
             run.size = m.size() > UINT64_MAX - run.size ? UINT64_MAX : run.size + m.size();
         }
         if (span.count < 2) continue;
-        const uint32_t first_at = files[runs.members[span.first]], last_at = files[runs.members[span.first + span.count - 1]];
+        const size_t first_at = folders + runs.members[span.first], last_at = folders + runs.members[span.first + span.count - 1];
         // Mixed case gives the lower-cased names (the pattern's own text keeps its case).
-        auto name_at = [&](uint32_t i) {
+        auto name_at = [&](size_t i) {
             return same_case ? std::basic_string_view<C>(read.names).substr(read.files[i].name_at, read.files[i].name_length)
                              : lowered[i];
         };

@@ -109,7 +109,7 @@ int32_t TR_WINAPI file_time_to_local(const win_filetime* utc, win_filetime* loca
     struct tm parts;
     if (!utc || !local || !time_of_ticks(ticks_in(*utc), seconds) || !localtime_r(&seconds, &parts))
         return fail(error_invalid_parameter);
-    const int64_t shifted = static_cast<int64_t>(ticks_in(*utc)) + static_cast<int64_t>(parts.tm_gmtoff) * ticks_per_second;
+    const int64_t shifted = static_cast<int64_t>(ticks_in(*utc)) + static_cast<int64_t>(parts.tm_gmtoff) * static_cast<int64_t>(ticks_per_second);
     if (shifted < 0) return fail(error_invalid_parameter);
     *local = from_ticks(static_cast<uint64_t>(shifted));
     return 1;
@@ -158,7 +158,6 @@ size_t utf8_length_at(std::string_view s, size_t i) {
         if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
     return n;
 }
-
 
 int32_t TR_WINAPI multi_byte_to_wide(uint32_t, uint32_t, const char* text, int32_t length, char16_t* wide,
                                      int32_t wide_length) {
@@ -468,8 +467,8 @@ void keep_metadata(int fd, const struct stat& source) {
 // start and of every chunk; when it asks to stop, or *cancel is set, the copy
 // ends with error_request_aborted. A target that is the source itself is
 // refused (error_sharing_violation) before anything is cut; a named pipe or a
-// device is neither read nor written (error_access_denied); a failed copy
-// removes what it wrote.
+// device is neither read nor written (error_access_denied). A failed copy
+// removes the target it made or began to overwrite; one it never touched stays.
 int32_t TR_WINAPI copy_file_ex(const char16_t* source, const char16_t* target, copy_progress_routine progress,
                                void* data, int32_t* cancel, uint32_t flags) {
     std::string from_path, to_path;
@@ -483,8 +482,10 @@ int32_t TR_WINAPI copy_file_ex(const char16_t* source, const char16_t* target, c
         close(from);
         return fail(error_access_denied);
     }
-    const int exclusive = (flags & copy_file_fail_if_exists) ? O_EXCL : 0;
-    const int to = open(to_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | exclusive, 0600);
+    const int to_flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int to = open(to_path.c_str(), to_flags | O_CREAT | O_EXCL, 0600);
+    const bool made = to >= 0;
+    if (!made && errno == EEXIST && !(flags & copy_file_fail_if_exists)) to = open(to_path.c_str(), to_flags);
     if (to < 0) {
         const int error = errno;
         close(from);
@@ -499,21 +500,19 @@ int32_t TR_WINAPI copy_file_ex(const char16_t* source, const char16_t* target, c
         return fail(error);
     }
     copy_report report{progress, data, static_cast<int64_t>(from_st.st_size)};
-    if (ftruncate(to, 0) != 0) error = windows_error_of(errno);
-    else if (!report.told(0, callback_stream_switch)) error = error_request_aborted;
-    else error = copy_bytes(from, to, report, cancel);
+    bool cut = false;
+    if (!report.told(0, callback_stream_switch)) error = error_request_aborted;
+    else if (ftruncate(to, 0) != 0) error = windows_error_of(errno);
+    else {
+        cut = true;
+        error = copy_bytes(from, to, report, cancel);
+    }
     if (!error) keep_metadata(to, from_st);
     close(from);
     if (close(to) != 0 && errno != EINTR && !error) error = windows_error_of(errno);
-    if (error) {
-        unlink(to_path.c_str());
-        return fail(error);
-    }
-    return 1;
-}
-
-int32_t TR_WINAPI copy_file(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
-    return copy_file_ex(source, target, nullptr, nullptr, nullptr, fail_if_exists ? copy_file_fail_if_exists : 0);
+    if (!error) return 1;
+    if (made || cut) unlink(to_path.c_str());
+    return fail(error);
 }
 
 // Milliseconds of a clock that only goes forward, wrapping as Windows' does.
@@ -707,7 +706,6 @@ bool bind_windows() {
     win.FileTimeToLocalFileTime = file_time_to_local;
     win.LocalFileTimeToFileTime = local_to_file_time;
     win.GetModuleFileNameW = module_file_name;
-    win.CopyFileW = copy_file;
     win.CopyFileExW = copy_file_ex;
     win.GetTickCount = tick_count;
     win.GetLastError = get_last_error;

@@ -250,8 +250,14 @@ intptr_t form_event(uintptr_t form, char* item, intptr_t message, intptr_t, intp
             return 0;
         }
         size_t k = 0;
-        if (name.substr(0, 4) == "Item" && name.size() > 4) {
-            for (char c : name.substr(4)) k = c >= '0' && c <= '9' ? k * 10 + static_cast<size_t>(c - '0') : 0;
+        if (name.substr(0, 4) == "Item") {
+            for (char c : name.substr(4)) {
+                if (c < '0' || c > '9' || k > d->ids.size()) {
+                    k = 0;
+                    break;
+                }
+                k = k * 10 + static_cast<size_t>(c - '0');
+            }
         }
         // The notification code (BN_CLICKED) is 0: wParam is the id alone.
         if (k >= 1 && k <= d->ids.size())
@@ -290,7 +296,7 @@ intptr_t TR_WINAPI dialog_box_indirect_param_w(win_handle, const void* dialog_te
     shown = &d;
     host->DialogBoxLFM(reinterpret_cast<intptr_t>(lfm.data()), static_cast<unsigned long>(lfm.size()), form_event);
     d.showing = false;
-    // Closed without a button (the close box, Escape): the procedure hears
+    // Closed without a button (the close box, Alt+F4): the procedure hears
     // of it as Windows tells it, with the form already gone.
     if (d.form && !d.ended) d.proc(window_of(d.form), wm_close, 0, 0);
     shown = outer;
@@ -306,9 +312,9 @@ int32_t TR_WINAPI end_dialog_posix(win_handle window, intptr_t result) {
     }
     d->ended = true;
     d->result = result;
-    // Every form has a first item or none at all; DM_CLOSE needs a name but not a control.
+    // Newer hosts act only on a control the form has: every form has Escape.
     if (d->showing) {
-        char name[] = "Item1";
+        char name[] = "Escape";
         host->SendDlgMsg(d->form, name, dm_close, host_modal_ok, 0);
     }
     return 1;

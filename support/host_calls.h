@@ -22,7 +22,6 @@ struct host_calls {
 
 // Host messages and values of the form calls.
 inline constexpr intptr_t dm_close = 1;        // ends the form; wParam becomes its modal result
-inline constexpr intptr_t dm_settext = 12;     // wParam: the new UTF-8 caption
 inline constexpr intptr_t dn_click = 0x1001;   // a button was clicked
 inline constexpr intptr_t dn_initdialog = 0x1005;  // the form is being shown
 inline constexpr intptr_t host_modal_ok = 1;   // mrOK: DialogBoxLFM answers true

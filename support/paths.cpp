@@ -16,6 +16,15 @@ std::basic_string_view<C> real_path(std::basic_string_view<C> host_path) {
 }
 
 template <typename C>
+std::basic_string<C> drive_of(std::basic_string_view<C> host_path) {
+    std::basic_string_view<C> drive = real_path(host_path);
+    while (!drive.empty() && drive.back() == C(path_separator)) drive.remove_suffix(1);
+    if (!drives_at_root || drive.size() != 2 || drive[1] != C(':') || host_path.empty() || host_path[0] != C(path_separator))
+        return {};
+    return std::basic_string<C>(drive);
+}
+
+template <typename C>
 std::basic_string<C> search_pattern(std::basic_string_view<C> folder) {
     while (!folder.empty() && folder.back() == C(path_separator)) folder.remove_suffix(1);
     std::basic_string<C> pattern(folder);
@@ -114,6 +123,7 @@ int ctrl_down() {
 
 #define TALLYRUN_PATHS(C)                                                                \
     template std::basic_string_view<C> real_path<C>(std::basic_string_view<C>);         \
+    template std::basic_string<C> drive_of<C>(std::basic_string_view<C>);               \
     template std::basic_string<C> search_pattern<C>(std::basic_string_view<C>);         \
     template size_t last_separator<C>(std::basic_string_view<C>, C);                     \
     template std::basic_string<C> file_path<C>(std::basic_string_view<C>, C);            \

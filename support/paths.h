@@ -32,6 +32,10 @@ inline constexpr size_t shortest_host_file_path = drives_at_root ? 3 : 2;
 // The real path a host path stands for: "\C:\photos" is "C:\photos"; "/photos" is itself.
 template <typename C>
 std::basic_string_view<C> real_path(std::basic_string_view<C> host_path);
+// The drive a host path of the root's listing names, "C:" of "\C:" or "\C:\";
+// empty when it names none (always so where the root lists no drives).
+template <typename C>
+std::basic_string<C> drive_of(std::basic_string_view<C> host_path);
 // The pattern that lists every entry of a real folder, a trailing separator
 // or not: "C:\photos\*.*", and "/photos/*" ("/*" for the root, "" or "/").
 template <typename C>

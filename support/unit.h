@@ -49,10 +49,15 @@ template <>
 struct unit<char16_t> {
     using find_data = win_find_data_w;
     using case_function = uint32_t(TR_WINAPI*)(char16_t*, uint32_t);
-    // The host passes paths of up to 1023 units to the wide functions; longer
-    // ones reach Windows with the \\?\ prefix (support/paths.h).
+    // The host passes paths of up to 1023 units to the wide functions (on
+    // Linux up to its MAX_PATH of 4096 with the zero); on Windows longer ones
+    // reach the system with the \\?\ prefix (support/paths.h).
+#ifdef TALLYRUN_POSIX
+    static constexpr size_t longest_path = 4095;
+#else
     static constexpr size_t longest_path = 1023;
-    static constexpr size_t longest_search_path = 1023 + 4;
+#endif
+    static constexpr size_t longest_search_path = longest_path + 4;
 
     static case_function lower_function() { return win.CharLowerBuffW; }
     static case_function upper_function() { return win.CharUpperBuffW; }
@@ -79,6 +84,16 @@ struct unit<char16_t> {
     }
     static bool delete_file(const char16_t* name) { return win.DeleteFileW && win.DeleteFileW(name); }
 };
+
+// True only when Windows says for certain that nothing is at path: a cheap look
+// that spares FindFirstFile, which reads a whole folder for a missing name.
+template <typename C>
+inline bool surely_absent(const C* path) {
+    const bool bound = sizeof(C) == 1 ? win.GetFileAttributesA != nullptr : win.GetFileAttributesW != nullptr;
+    if (!bound || !win.GetLastError || unit<C>::attributes_of(path) != invalid_file_attributes) return false;
+    const uint32_t error = win.GetLastError();
+    return error == error_file_not_found || error == error_path_not_found;
+}
 
 // "0" to "9" only, on either side (a fullwidth digit is no digit).
 template <typename C>

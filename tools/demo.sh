@@ -8,6 +8,7 @@ host32=$repo/$build/win32/tools/host/tallyrun-host.exe
 plugin32=$repo/$build/win32/plugin/tallyrun.wfx
 plugin64=$repo/$build/win64/plugin/tallyrun.wfx64
 host64=$repo/$build/win64/tools/host/tallyrun-host.exe
+linux=$repo/$build/linux
 
 demo=$(mktemp -d /tmp/tallyrun-demo.XXXXXX)
 shots=$repo/$build/demo
@@ -42,11 +43,13 @@ make_file "$demo/render/frame98.tif" 1000; make_file "$demo/render/frame99.tif" 
 make_file "$demo/scans/Scan01.png" 51000; make_file "$demo/scans/scan02.png" 52000; make_file "$demo/scans/SCAN03.png" 53000
 for i in 00001 00002 00003; do for ext in dpx exr jpg; do make_file "$demo/plates/plate_$i.$ext" 4000; done; done
 make_file "$demo/clash/a1.txt" 10; make_file "$demo/clash/a2.txt" 10; make_file "$demo/clash/a1-2.txt" 99
+# Three takes of 120 MB each, made sparse: instant, and almost no disk.
+mkdir -p "$demo/takes" && for i in 1 2 3; do truncate -s 120M "$demo/takes/take_000$i.mov"; done
 mkdir -p "$demo/config" "$demo/out"
 touch -d '2006-09-19 09:34:18' "$demo"/card/DCIM/IMG_*.JPG
-before=$(cd "$demo" && find card render scans plates clash -type f -exec sha1sum {} + | sort)
+before=$(cd "$demo" && find card render scans plates clash takes -type f -exec sha1sum {} + | sort)
 echo "a camera card, a render with padded frames and a gap, scanner pages in mixed case,"
-echo "interleaved formats, a name that clashes with a generated one, and a sub-folder."
+echo "interleaved formats, a name that clashes with a generated one, a sub-folder and three long takes."
 
 say "The plugin's root (the drives), as the file manager shows it"
 host "$plugin32" ls '\\' | head -5
@@ -60,7 +63,7 @@ side_by_side "$demo/render"
 say "Scanner pages in mixed case become a lower-case name"
 side_by_side "$demo/scans"
 
-say "Interleaved formats: a run is broken wherever another format sorts between its members"
+say "Interleaved formats: each format is a run of its own, though their names alternate on disk"
 side_by_side "$demo/plates"
 
 say "A generated name that clashes with a real file gets a counter"
@@ -101,12 +104,70 @@ say "Copying a selection with folders, as the file manager copies trees"
 host "$plugin32" copy "$(panel "$demo/card")" "$(panel "$demo/scans")\\scan01-03.png" "$(winpath "$demo/tree")"
 (cd "$demo/tree" && find . -type f | sort | sed 's/^/    /')
 
+say "Enter on a run opens its first frame where it is, with the program Windows has for the type"
+# The program for .exr and .ini while the demo runs is the harness's recorder, which notes what it is
+# asked to open (Wine reads file types from HKLM\Software\Classes only); .ini's own type comes back after.
+launched=$demo/launched.log
+reg() { "$repo/tools/wine-run" reg "$@" 2>/dev/null | tr -d '\r'; }
+classes='HKLM\Software\Classes'
+ini_type=$(reg query "$classes\\.ini" /ve | awk '/REG_SZ/ { print $NF }')
+reg add "$classes\\tallyrun.demo\\shell\\open\\command" /ve /f \
+    /d "\"$(winpath "$host32")\" --record \"$(winpath "$launched")\" opened \"%1\"" >/dev/null
+for ext in .exr .ini; do reg add "$classes\\$ext" /ve /d tallyrun.demo /f >/dev/null; done
+wait_launched() { for _ in $(seq 50); do [ -f "$launched" ] && [ "$(wc -l < "$launched")" -ge "$1" ] && break; sleep 0.1; done; }
+host "$plugin32" open "$(panel "$demo/render")\\shotA_0001-0005.exr"
+wait_launched 1
+echo "the program was started with: $(tail -1 "$launched")"
+host "$plugin32" open "$(panel "$demo/render")\\frame98-99.tif" properties
+echo "(Wine has no property sheet: on Windows, properties shows the first member's)"
+host "$plugin32" open "$(panel "$demo")\\card"
+echo "(a folder: the file manager opens it itself)"
+say "Properties on the plugin's root opens tallyrun.ini, written first from the commented sample"
+host "$plugin32" open '\' properties
+wait_launched 2
+echo "the program was started with: $(tail -1 "$launched")"
+head -3 "$demo/config/tallyrun.ini" | sed 's/^/    /'; rm "$demo/config/tallyrun.ini"
+reg delete "$classes\\.exr" /f >/dev/null; reg delete "$classes\\tallyrun.demo" /f >/dev/null
+if [ -n "$ini_type" ]; then reg add "$classes\\.ini" /ve /d "$ini_type" /f >/dev/null; else reg delete "$classes\\.ini" /f >/dev/null; fi
+
+say "Thumbnails: the file manager is given the real file to draw (a run: its first member)"
+host "$plugin32" preview "$(panel "$demo/render")\\shotA_0001-0005.exr"
+host "$plugin32" preview "$(panel "$demo/card")\\DCIM"
+
+say "The plugin's columns on the render folder: members, first and last number, what is missing after a run"
+host "$plugin32" fields --view "$(panel "$demo/render")"
+
+say "A long copy tells its progress as it goes (three takes of 120 MB; every 10th report shown)"
+host --verbose "$plugin32" get "$(panel "$demo/takes")\\take_0001-0003.mov" "$(winpath "$demo/out")\\take_0001-0003.mov" |
+    awk '/^progress/ { if (n++ == 0) print; else if (n % 10 == 1 || / 100% /) print $1 " " $2 " ..."; next }
+         { print } END { print n " progress reports in all" }'
+echo "the target folder now holds:"; real_folder "$demo/out" | grep take_ | sed 's/^/    /'
+
+say "Cancel at 50%: the copy stops within the second take, which is removed; the first stays whole"
+mkdir -p "$demo/cancelled"
+host --abort-at 50 "$plugin32" get "$(panel "$demo/takes")\\take_0001-0003.mov" "$(winpath "$demo/cancelled")\\take_0001-0003.mov"
+echo "the target folder now holds:"; real_folder "$demo/cancelled" | sed 's/^/    /'
+cmp -s "$demo/takes/take_0001.mov" "$demo/cancelled/take_0001.mov" && echo "take_0001.mov is byte-for-byte the original"
+rm -f "$demo"/out/take_* "$demo"/cancelled/take_*  # the copies are not sparse: 600 MB of disk
+
 say "The 64-bit plugin lists the same"
 "$repo/tools/wine-run" "$host64" "$plugin64" ls "$(panel "$demo/scans")" > "$demo/.out" 2>&1 || true
 tr -d '\r' < "$demo/.out"
 
+say "On Linux: the render folder through the Linux build's engine and bindings (tallyrun-ls)"
+"$linux/tools/tallyrun-ls" --members "$demo/render"
+
+say "On Linux: the camera card in Double Commander, through the Linux tallyrun.wfx (under Xvfb)"
+/usr/bin/python3 tools/doublecmd_demo.py "$linux/plugin/tallyrun.wfx" "$demo/card/DCIM" IMG_0001-0012.JPG \
+    "$demo/dc-out" "$shots/doublecmd-panel.png"
+if (cd "$demo/card/DCIM" && for f in IMG_*.JPG; do cmp -s "$f" "$demo/dc-out/$f" || exit 1; done); then
+    echo "F5 copied all twelve members, byte-for-byte the originals"
+else
+    echo "the copies in Double Commander differ from the originals"; exit 1
+fi
+
 say "The source folders are unchanged"
-after=$(cd "$demo" && find card render scans plates clash -type f -exec sha1sum {} + | sort)
+after=$(cd "$demo" && find card render scans plates clash takes -type f -exec sha1sum {} + | sort)
 if [ "$before" = "$after" ]; then echo "yes: every source file has the same bytes as before"; else echo "NO: sources changed"; exit 1; fi
 
 make -s dist >/dev/null
@@ -114,4 +175,9 @@ say "Done"
 echo "the plugin:  $plugin32"
 echo "             $plugin64"
 echo "the zip:     $repo/dist/tallyrun-0.10.zip"
+echo "on Linux:    $linux/plugin/tallyrun.wfx"
+echo "             $repo/dist/tallyrun-0.10-linux-x86_64.zip"
 echo "samples:     $demo"
+echo "Double Commander's panel: $shots/doublecmd-panel.png"
+echo "the run it copied with F5, in $demo/dc-out:"
+real_folder "$demo/dc-out" | sed 's/^/    /'

@@ -266,8 +266,10 @@ TEST_F(confirm_files_test, absent_targets_are_kept_without_a_prompt) {
     EXPECT_TRUE(run(1, {}));
     EXPECT_EQ(names(keep), names(sources));
     EXPECT_TRUE(prompts.empty());
-    EXPECT_EQ(fs.searches, (strings{"D:\\out\\IMG_0001.JPG", "D:\\out\\IMG_0002.JPG",
-                                    "D:\\out\\IMG_0003.JPG"}));
+    EXPECT_EQ(fs.looked_up, (strings{"D:\\out\\IMG_0001.JPG", "D:\\out\\IMG_0002.JPG",
+                                     "D:\\out\\IMG_0003.JPG"}))
+        << "each target is looked for";
+    EXPECT_TRUE(fs.searches.empty()) << "a target that is surely absent needs no folder search";
 }
 
 TEST_F(confirm_files_test, a_missing_target_folder_means_absent_targets) {

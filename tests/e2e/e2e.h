@@ -39,6 +39,14 @@ struct plugin {
     HANDLE(WINAPI* FsFindFirstW)(WCHAR*, WIN32_FIND_DATAW*) = nullptr;
     BOOL(WINAPI* FsFindNextW)(HANDLE, WIN32_FIND_DATAW*) = nullptr;
     int(WINAPI* FsGetFileW)(WCHAR*, WCHAR*, int, void*) = nullptr;
+    int(WINAPI* FsExecuteFile)(HWND, char*, char*) = nullptr;
+    int(WINAPI* FsExecuteFileW)(HWND, WCHAR*, WCHAR*) = nullptr;
+    int(WINAPI* FsGetPreviewBitmap)(char*, int, int, HBITMAP*) = nullptr;
+    int(WINAPI* FsGetPreviewBitmapW)(WCHAR*, int, int, HBITMAP*) = nullptr;
+    int(WINAPI* FsContentGetSupportedField)(int, char*, char*, int) = nullptr;
+    int(WINAPI* FsContentGetValue)(char*, int, int, void*, int, int) = nullptr;
+    int(WINAPI* FsContentGetValueW)(WCHAR*, int, int, void*, int, int) = nullptr;
+    BOOL(WINAPI* FsContentGetDefaultView)(char*, char*, char*, char*, int) = nullptr;
 
     // Points the INI folder at folder (ending with a backslash).
     void set_ini_folder(const std::string& folder);
@@ -56,6 +64,7 @@ struct plugin {
     int get_w(const std::wstring& remote, const std::wstring& local, int flags = 0);
     std::vector<progress_report> reports;       // through the FsInit call-back
     std::vector<progress_report> wide_reports;  // through the FsInitW call-back
+    int abort_from = 101;  // both call-backs answer 1 (abort) from this percent on
 };
 plugin& the_plugin();
 // The percentages of the reports, in order, each followed by a space ("0 100 ").
@@ -102,6 +111,9 @@ void write_file(const std::string& path, const std::string& content, FILETIME ti
 void write_file(const std::wstring& path, const std::string& content, FILETIME time);
 std::string read_file(const std::string& path);
 std::string read_file(const std::wstring& path);
+// The size and a 64-bit FNV-1a hash of a file's bytes ("<missing>" when it
+// cannot be read), read a chunk at a time: for files too large to hold.
+std::string file_digest(const std::wstring& path);
 bool exists(const std::string& path);
 bool exists(const std::wstring& path);
 bool make_folder(const std::wstring& path);
@@ -111,7 +123,8 @@ std::wstring long_path(const std::wstring& path);
 std::string plugin_path(const std::string& real_path);
 std::wstring plugin_path(const std::wstring& real_path);
 
-// Every file and folder below a folder: relative name (UTF-8) -> size, time, attributes and bytes.
+// Every file and folder below a folder: relative name (UTF-8) -> size, time,
+// attributes and bytes (a file_digest above 1 MiB).
 std::map<std::string, std::string> snapshot(const std::string& folder);
 std::map<std::string, std::string> snapshot(const std::wstring& folder);
 

@@ -24,12 +24,12 @@ void entry(HMODULE module, const char* name, Fn& slot) {
 int WINAPI record_progress(int, char* source, char* target, int percent) {
     the_plugin().reports.push_back(
         {utf8(from_ansi(source ? source : "")), utf8(from_ansi(target ? target : "")), percent});
-    return 0;
+    return percent >= the_plugin().abort_from ? 1 : 0;
 }
 
 int WINAPI record_progress_w(int, WCHAR* source, WCHAR* target, int percent) {
     the_plugin().wide_reports.push_back({utf8(source ? source : L""), utf8(target ? target : L""), percent});
-    return 0;
+    return percent >= the_plugin().abort_from ? 1 : 0;
 }
 
 template <typename C>
@@ -108,7 +108,8 @@ void snap(const std::wstring& folder, const std::string& prefix, std::map<std::s
             out[key + "\\"] = facts;
             snap(folder + name + L"\\", key + "\\", out);
         } else {
-            out[key] = facts + read_file(folder + name);
+            const bool large = d.nFileSizeHigh || d.nFileSizeLow > (1u << 20);
+            out[key] = facts + (large ? file_digest(folder + name) : read_file(folder + name));
         }
     } while (FindNextFileW(h, &d));
     FindClose(h);
@@ -136,6 +137,14 @@ plugin& the_plugin() {
         entry(q.module, "FsFindFirstW", q.FsFindFirstW);
         entry(q.module, "FsFindNextW", q.FsFindNextW);
         entry(q.module, "FsGetFileW", q.FsGetFileW);
+        entry(q.module, "FsExecuteFile", q.FsExecuteFile);
+        entry(q.module, "FsExecuteFileW", q.FsExecuteFileW);
+        entry(q.module, "FsGetPreviewBitmap", q.FsGetPreviewBitmap);
+        entry(q.module, "FsGetPreviewBitmapW", q.FsGetPreviewBitmapW);
+        entry(q.module, "FsContentGetSupportedField", q.FsContentGetSupportedField);
+        entry(q.module, "FsContentGetValue", q.FsContentGetValue);
+        entry(q.module, "FsContentGetValueW", q.FsContentGetValueW);
+        entry(q.module, "FsContentGetDefaultView", q.FsContentGetDefaultView);
         return q;
     }();
     static bool started = false;
@@ -262,6 +271,23 @@ std::string read_file(const std::wstring& path) {
 }
 
 std::string read_file(const std::string& path) { return read_file(from_ansi(path)); }
+
+std::string file_digest(const std::wstring& path) {
+    HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    unsigned long long hash = 14695981039346656037ull, size = 0;
+    std::vector<unsigned char> chunk(4u << 20);
+    DWORD got = 0;
+    while (ReadFile(h, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got) {
+        for (DWORD i = 0; i < got; ++i) hash = (hash ^ chunk[i]) * 1099511628211ull;
+        size += got;
+    }
+    CloseHandle(h);
+    char text[64];
+    std::snprintf(text, sizeof text, "%llu bytes, fnv %016llx", size, hash);
+    return text;
+}
 
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(long_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -328,6 +328,7 @@ int32_t TR_WINAPI set_file_time(win_handle handle, const win_filetime*, const wi
 }
 
 uint32_t attributes_of(const std::string& path) {
+    active->looked_up.push_back(strip_slash(path));
     const fake_file* f = active->find_utf8(path);
     if (!f) {
         fake_error = error_file_not_found;

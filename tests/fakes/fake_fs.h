@@ -66,6 +66,7 @@ struct fake_fs {
     uint32_t ticks = 0;         // what GetTickCount answers
     uint32_t ms_per_chunk = 0;  // how far it moves while CopyFileEx copies a chunk
     std::vector<std::string> searches;  // every FindFirstFile pattern
+    std::vector<std::string> looked_up;  // every GetFileAttributes path
 
     struct folder {
         std::string path;  // as first written, without trailing backslash ("C:", "C:\photos")

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +64,11 @@ const found* named(const std::vector<found>& all, const std::u16string& name) {
     for (const found& f : all)
         if (f.name == name) return &f;
     return nullptr;
+}
+
+// CopyFileEx without progress, as a member is copied when nobody watches.
+int32_t copy(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
+    return win.CopyFileExW(source, target, nullptr, nullptr, nullptr, fail_if_exists ? copy_file_fail_if_exists : 0);
 }
 
 // What a failing call left as the last error; -1 when it did not fail.
@@ -208,13 +214,13 @@ TEST(posix_names, a_name_that_is_not_utf8_is_listed_found_and_copied_by_its_own_
     const found* f = named(all, u"Bild\xDCE4_01.jpg");
     ASSERT_TRUE(f) << "listed with the byte 0xE4 as U+DCE4";
     const std::u16string source = wide(t.path) + u"/" + f->name, target = wide(t.path) + u"/copy of " + f->name;
-    EXPECT_EQ(error_of(win.CopyFileW(source.c_str(), target.c_str(), 1)), -1);
+    EXPECT_EQ(error_of(copy(source.c_str(), target.c_str(), 1)), -1);
     EXPECT_EQ(read_bytes(t / ("copy of " + odd)), "latin one") << "the copy has the same bytes in its name";
     win_find_data_w d{};
     find_handle h(win.FindFirstFileW(target.c_str(), &d));
     EXPECT_TRUE(h.ok()) << "and is found by it";
     const std::u16string stray = wide(t.path) + u"/\xD800.txt";
-    EXPECT_EQ(error_of(win.CopyFileW(source.c_str(), stray.c_str(), 0)), invalid_name)
+    EXPECT_EQ(error_of(copy(source.c_str(), stray.c_str(), 0)), invalid_name)
         << "a unit no byte stands for names no file";
 }
 
@@ -284,17 +290,23 @@ TEST(posix_case, a_run_in_mixed_case_collapses_on_the_c_librarys_rules) {
 TEST(posix_time, local_time_follows_the_zone_rules_of_each_date) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    tzset();
-    const uint64_t second = 10000000ull;
-    const uint64_t summer = (1151755200ull + 11644473600ull) * second + 5;  // 2006-07-01 12:00 UTC
-    const uint64_t winter = (1136116800ull + 11644473600ull) * second;      // 2006-01-01 12:00 UTC
-    for (auto [utc, offset] : {std::pair{summer, 2}, std::pair{winter, 1}}) {
+    const int64_t second = 10000000;
+    const int64_t summer = (1151755200 + 11644473600) * second + 5;  // 2006-07-01 12:00 UTC
+    const int64_t winter = (1136116800 + 11644473600) * second;      // 2006-01-01 12:00 UTC
+    const struct {
+        const char* zone;
+        int64_t utc, hours_east;
+    } cases[] = {{"CET-1CEST,M3.5.0,M10.5.0/3", summer, 2}, {"CET-1CEST,M3.5.0,M10.5.0/3", winter, 1},
+                 {"EST5EDT,M3.2.0,M11.1.0", summer, -4}, {"EST5EDT,M3.2.0,M11.1.0", winter, -5}};
+    for (const auto& c : cases) {
+        setenv("TZ", c.zone, 1);
+        tzset();
+        const uint64_t utc = static_cast<uint64_t>(c.utc);
         win_filetime u{static_cast<uint32_t>(utc), static_cast<uint32_t>(utc >> 32)}, local{}, back{};
         ASSERT_EQ(win.FileTimeToLocalFileTime(&u, &local), 1);
-        EXPECT_EQ(ticks_of(local), utc + offset * 3600 * second) << "hours east of UTC: " << offset;
+        EXPECT_EQ(static_cast<int64_t>(ticks_of(local)), c.utc + c.hours_east * 3600 * second) << c.zone;
         ASSERT_EQ(win.LocalFileTimeToFileTime(&local, &back), 1);
-        EXPECT_EQ(ticks_of(back), utc);
+        EXPECT_EQ(ticks_of(back), utc) << c.zone;
     }
     if (old) setenv("TZ", saved.c_str(), 1);
     else unsetenv("TZ");
@@ -357,7 +369,7 @@ TEST(posix_copy, keeps_bytes_permissions_and_times_as_cp_p_does) {
 TEST(posix_copy, a_file_whose_size_the_system_does_not_know_is_copied_whole) {
     // /proc files say size 0 and lie on another file system: the copy goes by hand.
     temp_folder t;
-    ASSERT_EQ(win.CopyFileW(u"/proc/self/status", wide(t / "status").c_str(), 0), 1) << "error " << win.GetLastError();
+    ASSERT_EQ(copy(u"/proc/self/status", wide(t / "status").c_str(), 0), 1) << "error " << win.GetLastError();
     EXPECT_EQ(read_bytes(t / "status").substr(0, 5), "Name:");
 }
 
@@ -365,13 +377,13 @@ TEST(posix_copy, replaces_a_target_but_never_the_source_itself) {
     temp_folder t;
     write_bytes(t / "a.txt", "new");
     write_bytes(t / "b.txt", "a much longer old text");
-    EXPECT_EQ(error_of(win.CopyFileW(wide(t / "a.txt").c_str(), wide(t / "b.txt").c_str(), 1)), error_file_exists);
+    EXPECT_EQ(error_of(copy(wide(t / "a.txt").c_str(), wide(t / "b.txt").c_str(), 1)), error_file_exists);
     EXPECT_EQ(read_bytes(t / "b.txt"), "a much longer old text") << "fail_if_exists leaves the target";
-    EXPECT_EQ(error_of(win.CopyFileW(wide(t / "a.txt").c_str(), wide(t / "b.txt").c_str(), 0)), -1);
+    EXPECT_EQ(error_of(copy(wide(t / "a.txt").c_str(), wide(t / "b.txt").c_str(), 0)), -1);
     EXPECT_EQ(read_bytes(t / "b.txt"), "new") << "a longer target is cut to the source";
     ASSERT_EQ(link((t / "a.txt").c_str(), (t / "hard.txt").c_str()), 0);
-    EXPECT_EQ(error_of(win.CopyFileW(wide(t / "a.txt").c_str(), wide(t / "a.txt").c_str(), 0)), sharing_violation);
-    EXPECT_EQ(error_of(win.CopyFileW(wide(t / "a.txt").c_str(), wide(t / "hard.txt").c_str(), 0)), sharing_violation);
+    EXPECT_EQ(error_of(copy(wide(t / "a.txt").c_str(), wide(t / "a.txt").c_str(), 0)), sharing_violation);
+    EXPECT_EQ(error_of(copy(wide(t / "a.txt").c_str(), wide(t / "hard.txt").c_str(), 0)), sharing_violation);
     EXPECT_EQ(read_bytes(t / "a.txt"), "new") << "copying a file onto itself cuts nothing";
 }
 
@@ -395,7 +407,7 @@ TEST(posix_copy, failures_carry_the_windows_error_and_leave_no_target) {
         {t / "a.txt", t / "pipe", error_access_denied, "a named pipe as the target"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(error_of(win.CopyFileW(wide(c.from).c_str(), wide(c.to).c_str(), 0)), c.error) << c.what;
+        EXPECT_EQ(error_of(copy(wide(c.from).c_str(), wide(c.to).c_str(), 0)), c.error) << c.what;
         EXPECT_FALSE(exists(t / "x.txt")) << c.what;
     }
     chmod(t.path.c_str(), 0755);
@@ -408,7 +420,7 @@ TEST(posix_copy, failures_carry_the_windows_error_and_leave_no_target) {
     EXPECT_EQ(as_ordinary_user([&] {
                   std::string problems;
                   auto expect = [&](const std::string& from, const std::string& to, uint32_t error, const char* what) {
-                      const int64_t got = error_of(win.CopyFileW(wide(from).c_str(), wide(to).c_str(), 0));
+                      const int64_t got = error_of(copy(wide(from).c_str(), wide(to).c_str(), 0));
                       if (got != error) problems += std::string(what) + ": error " + std::to_string(got) + "; ";
                   };
                   expect(t / "secret.txt", t / "open/x.txt", error_access_denied, "an unreadable source");
@@ -424,23 +436,26 @@ TEST(posix_copy, failures_carry_the_windows_error_and_leave_no_target) {
 TEST(posix_copy, the_progress_routine_and_the_cancel_flag_stop_a_copy_and_remove_its_target) {
     temp_folder t;
     write_bytes(t / "big.bin", random_bytes(6 * 1000 * 1000));
+    // Copies big.bin to target with a routine that gives `answer` at its call number `at`.
+    auto copy_answering = [&](const std::string& target, uint32_t answer, size_t at, copy_calls& calls) {
+        calls.answer = answer;
+        calls.answer_at = at;
+        return win.CopyFileExW(wide(t / "big.bin").c_str(), wide(t / target).c_str(), copy_calls::routine, &calls,
+                               nullptr, 0);
+    };
     for (uint32_t answer : {progress_cancel, progress_stop}) {
         copy_calls calls;
-        calls.answer = answer;
-        calls.answer_at = 2;  // after the first chunk
-        EXPECT_EQ(win.CopyFileExW(wide(t / "big.bin").c_str(), wide(t / "out.bin").c_str(), copy_calls::routine, &calls,
-                                  nullptr, 0),
-                  0);
+        EXPECT_EQ(copy_answering("out.bin", answer, 2, calls), 0) << "stopped after the first chunk";
         EXPECT_EQ(win.GetLastError(), request_aborted);
         EXPECT_EQ(calls.seen.size(), 2u) << "nothing copied after the answer " << answer;
         EXPECT_FALSE(exists(t / "out.bin")) << "the part copied is removed";
     }
+    write_bytes(t / "mine.bin", "mine");
+    copy_calls at_start;
+    EXPECT_EQ(copy_answering("mine.bin", progress_cancel, 1, at_start), 0);
+    EXPECT_EQ(read_bytes(t / "mine.bin"), "mine") << "a target the copy never began to write stays";
     copy_calls quiet;
-    quiet.answer = progress_quiet;
-    quiet.answer_at = 1;
-    EXPECT_EQ(win.CopyFileExW(wide(t / "big.bin").c_str(), wide(t / "out.bin").c_str(), copy_calls::routine, &quiet,
-                              nullptr, 0),
-              1);
+    EXPECT_EQ(copy_answering("out.bin", progress_quiet, 1, quiet), 1);
     EXPECT_EQ(quiet.seen.size(), 1u) << "asked no more after progress_quiet";
     int32_t cancel = 1;
     EXPECT_EQ(win.CopyFileExW(wide(t / "big.bin").c_str(), wide(t / "out2.bin").c_str(), nullptr, nullptr, &cancel, 0), 0);
@@ -497,7 +512,8 @@ TEST(posix_keys, without_an_x_server_ctrl_is_not_held) {
 TEST(posix_shell, open_runs_xdg_open_on_the_file_and_does_not_wait_for_it) {
     temp_folder t;
     // A stand-in that says what it was given and then stays a while, like a viewer.
-    write_bytes(t / "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + t / "opened" + "'\nsleep 5\n");
+    write_bytes(t / "bin/xdg-open", "#!/bin/sh\necho $$ > '" + t / "pid" + "'\nprintf '%s' \"$1\" > '" + t / "opened" +
+                                        "'\nexec sleep 5\n");
     chmod((t / "bin/xdg-open").c_str(), 0755);
     write_bytes(t / "IMG 0001.JPG", "x");
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
@@ -512,6 +528,8 @@ TEST(posix_shell, open_runs_xdg_open_on_the_file_and_does_not_wait_for_it) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "the viewer runs on its own";
     for (int i = 0; i < 100 && read_bytes(t / "opened").empty(); ++i) usleep(50000);
     EXPECT_EQ(read_bytes(t / "opened"), t / "IMG 0001.JPG");
+    const pid_t viewer = static_cast<pid_t>(std::atoi(read_bytes(t / "pid").c_str()));
+    if (viewer > 0) kill(viewer, SIGTERM);  // the stand-in viewer is this test's to end
     info.verb = u"properties";
     EXPECT_EQ(error_of(win.ShellExecuteExW(&info)), no_association);
     setenv("PATH", t.path.c_str(), 1);  // no xdg-open anywhere

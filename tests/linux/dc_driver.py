@@ -262,16 +262,21 @@ class DoubleCommander:
         return proc
 
     def start_xvfb(self, env):
-        read_end, write_end = os.pipe()
-        try:
-            self.spawn(['Xvfb', '-displayfd', str(write_end), '-screen', '0', self.size + 'x24', '-nolisten', 'tcp'], env, pass_fds=[write_end])
-        finally:
-            os.close(write_end)
-        with os.fdopen(read_end) as f:
-            number = f.readline().strip()
-        if not number.isdigit():
-            raise Failure('Xvfb did not tell its display number (got %r)' % number)
-        return ':' + number
+        # Two servers starting at once may pick the same free display and one of them gives up: try again.
+        for _ in range(3):
+            read_end, write_end = os.pipe()
+            try:
+                proc = self.spawn(['Xvfb', '-displayfd', str(write_end), '-screen', '0', self.size + 'x24', '-nolisten', 'tcp'],
+                                  env, pass_fds=[write_end])
+            finally:
+                os.close(write_end)
+            with os.fdopen(read_end) as f:
+                number = f.readline().strip()
+            if number.isdigit():
+                return ':' + number
+            self.procs.remove(proc)
+            stop_process(proc)
+        raise Failure('Xvfb did not tell its display number three times (last got %r)' % number)
 
     def start_dbus(self, env):
         proc = self.spawn(['dbus-daemon', '--session', '--nofork', '--nopidfile', '--print-address=1'], env, stdout=subprocess.PIPE)

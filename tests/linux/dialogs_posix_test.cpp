@@ -8,6 +8,7 @@
 #include "dialog/confirm.h"
 #include "support/bindings.h"
 #include "support/host_calls.h"
+#include "tests/linux/scripted_host.h"
 
 namespace tallyrun {
 namespace {
@@ -80,54 +81,13 @@ std::vector<lfm_object> read_lfm(const std::string& text) {
     return objects;
 }
 
-// ---- a scripted host
-
-struct sent_message {
-    std::string item;
-    intptr_t message, wparam;
-};
-
-struct scripted_host {
-    std::vector<std::string> forms;      // each LFM shown
-    std::vector<sent_message> sent;      // SendDlgMsg calls
-    std::vector<std::string> clicks;     // the items to click, in order, one per form; "" closes the form
-    bool shows = true;                   // false: the host never shows the form
-    std::vector<std::string> boxes;      // "caption|text|flags" of each message box
-} script;
-
-const uintptr_t form_id = 0x5150;
-
-int32_t show_form(intptr_t lfm, unsigned long size, host_dialog_proc proc) {
-    script.forms.emplace_back(reinterpret_cast<const char*>(lfm), size);
-    if (!script.shows) return 0;
-    char form_name[] = "DialogBox";
-    proc(form_id, form_name, dn_initdialog, 0, 0);
-    std::string click = script.clicks.empty() ? "" : script.clicks.front();
-    if (!script.clicks.empty()) script.clicks.erase(script.clicks.begin());
-    if (!click.empty()) proc(form_id, click.data(), dn_click, 0, 0);
-    // The form is over: ended by DM_CLOSE, or closed by the user.
-    const bool ended = !script.sent.empty() && script.sent.back().message == dm_close;
-    return ended && script.sent.back().wparam == host_modal_ok ? -1 : 0;
-}
-
-intptr_t send_message(uintptr_t dialog, char* item, intptr_t message, intptr_t wparam, intptr_t) {
-    EXPECT_EQ(dialog, form_id);
-    script.sent.push_back({item ? item : "", message, wparam});
-    return 0;
-}
-
-int32_t message_box(char* text, char* caption, long flags) {
-    script.boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags));
-    return 1;
-}
+using testing::script;
+using testing::scripted_form;
 
 struct with_host {
-    host_calls calls;
+    host_calls calls = testing::scripted_calls();
     with_host() {
-        script = scripted_host{};
-        calls.MessageBox = message_box;
-        calls.DialogBoxLFM = show_form;
-        calls.SendDlgMsg = send_message;
+        script = testing::scripted_host{};
         bind_host_calls(&calls);
         confirm_dialog_setup();
     }
@@ -206,7 +166,7 @@ TEST(posix_prompt, each_button_the_escape_key_and_the_close_box_answer_as_on_win
             ASSERT_EQ(script.sent.size(), 1u) << c.click;
             EXPECT_EQ(script.sent[0].message, dm_close);
             EXPECT_EQ(script.sent[0].wparam, host_modal_ok);
-            EXPECT_EQ(script.sent[0].item, "Item1") << "a name the form has";
+            EXPECT_EQ(script.sent[0].item, "Escape") << "a name the form has";
         } else {
             EXPECT_TRUE(script.sent.empty()) << "a form the user closed is not closed again";
         }
@@ -241,7 +201,7 @@ TEST(posix_prompt, a_form_the_host_does_not_show_or_cannot_get_answers_no_button
 }
 
 TEST(posix_prompt, end_dialog_refuses_a_window_that_is_no_form_on_screen) {
-    EXPECT_EQ(win.EndDialog(reinterpret_cast<win_handle>(form_id), 3), 0);
+    EXPECT_EQ(win.EndDialog(reinterpret_cast<win_handle>(scripted_form), 3), 0);
     EXPECT_EQ(win.GetLastError(), 1400u);
 }
 

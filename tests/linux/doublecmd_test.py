@@ -51,6 +51,7 @@ def make_samples(root):
         write(os.path.join(render, 'shotA_%04d.exr' % n), b'frame %d\n' % n)
     for n in (98, 99, 100):
         write(os.path.join(render, 'frame%d.tif' % n), b'frame %d\n' % n)
+    write(os.path.join(render, SENTINEL), b'the end\n')
     return photos, render
 
 
@@ -119,11 +120,26 @@ def main():
             sizes = {row[0] + '.' + row[1]: row[2] for row in dc.details()}
             total = sum(len(v) for v in originals(photos).values())
             check("the run's size is its members' total", sizes.get(RUN), '{:,}'.format(total).replace(',', ' '))
-            panel = dc.screenshot(os.path.join(artifacts, 'doublecmd-panel.png'))
+            panel = dc.screenshot(os.path.join(artifacts, 'doublecmd-panel.png'), dc.main_window)
 
             dc.open('wfx://Tallyrun' + render)
             check('a render with a gap, and frame100 beside frame98-99', sorted(dc.names()),
-                  ['frame100.tif', 'frame98-99.tif', 'shotA_0001-0005.exr', 'shotA_0007-0009.exr'])
+                  ['frame100.tif', 'frame98-99.tif', 'shotA_0001-0005.exr', 'shotA_0007-0009.exr', SENTINEL])
+            shots = ['shotA_%04d.exr' % n for n in (7, 8, 9)]
+            for name in shots:
+                write(os.path.join(target, name), b'old\n')
+            dc.mark('shotA_0007-0009.exr')
+            dc.mark(SENTINEL)
+            dc.copy_marked()
+            for name in shots:   # Enter on each prompt: the first button, Overwrite, has the focus
+                prompt = dc.wait_window('^Tallyrun$')
+                dc.key('Return', window=prompt)
+                dc.wait_window_gone(prompt)
+            wait_sentinel(target)
+            check('Enter overwrites, one member at a time', {n: read(os.path.join(target, n)) for n in shots},
+                  {n: read(os.path.join(render, n)) for n in shots})
+            for name in shots + [SENTINEL]:
+                os.remove(os.path.join(target, name))
             dc.open('wfx://Tallyrun/')
             check("the plugin's root is the real root folder", set(dc.names()),
                   {n for n in os.listdir('/') if not n.startswith('.')})

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "support/wide.h"
 #include "tests/linux/posix_fixtures.h"
+#include "tests/linux/scripted_host.h"
 
 namespace {
 
@@ -25,25 +28,9 @@ constexpr size_t find_record_size = 8264, name_at = 44, short_name_at = 8236;
 constexpr size_t params_size = 4108, ini_name_at = 12;
 constexpr size_t startup_size = 65588, conf_dir_at = 16388, message_box_at = 32780, dialog_lfm_at = 32788,
                  send_dlg_msg_at = 32812;
-constexpr int dn_click = 0x1001, dn_initdialog = 0x1005, dm_close = 1;
 
-std::u16string utf16(const std::string& utf8) {
-    std::u16string out;
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[i]);
-        const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        uint32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
-        for (size_t k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += n;
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
+// Paths as the host passes them: its UTF-8 strings in UTF-16.
+std::u16string utf16(const std::string& utf8) { return tallyrun::utf16_of(utf8); }
 
 uint32_t u32_at(const std::vector<unsigned char>& r, size_t at) {
     uint32_t v;
@@ -67,41 +54,12 @@ struct host_entry {
     uint64_t size;
 };
 
-// What the host hears of the message boxes and forms.
-struct host_log {
-    std::vector<std::string> boxes;            // "caption|text|flags"
-    std::vector<std::string> forms;            // each LFM shown
-    std::vector<std::string> clicks;           // the item each next form is answered with; "" closes it
-    std::vector<int> percents;                 // progress reports
-} host;
+using tallyrun::testing::script;
 
-int message_box(char* text, char* caption, long flags) {
-    host.boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(flags));
-    return 1;
-}
-
-using dialog_proc = intptr_t (*)(uintptr_t, char*, intptr_t, intptr_t, intptr_t);
-const uintptr_t form_handle = 0xF0;
-bool form_closed = false;
-
-int dialog_box_lfm(intptr_t lfm, unsigned long size, dialog_proc proc) {
-    host.forms.emplace_back(reinterpret_cast<const char*>(lfm), size);
-    form_closed = false;
-    char name[] = "DialogBox";
-    proc(form_handle, name, dn_initdialog, 0, 0);
-    std::string click = host.clicks.empty() ? "" : host.clicks.front();
-    if (!host.clicks.empty()) host.clicks.erase(host.clicks.begin());
-    if (!click.empty()) proc(form_handle, click.data(), dn_click, 0, 0);
-    return form_closed ? -1 : 0;  // the host's true
-}
-
-intptr_t send_dlg_msg(uintptr_t dialog, char*, intptr_t message, intptr_t wparam, intptr_t) {
-    if (dialog == form_handle && message == dm_close && wparam == 1) form_closed = true;
-    return 0;
-}
+std::vector<int> percents;  // the progress the host was told
 
 int progress(int, char16_t*, char16_t*, int percent) {
-    host.percents.push_back(percent);
+    percents.push_back(percent);
     return 0;
 }
 
@@ -134,8 +92,9 @@ struct plugin_module {
         const uint32_t size = startup_size;
         std::memcpy(r.data(), &size, 4);
         std::memcpy(r.data() + conf_dir_at, conf_dir.data(), conf_dir.size());
-        void* calls[] = {reinterpret_cast<void*>(message_box), reinterpret_cast<void*>(dialog_box_lfm),
-                         reinterpret_cast<void*>(send_dlg_msg)};
+        const tallyrun::host_calls host = tallyrun::testing::scripted_calls();
+        void* calls[] = {reinterpret_cast<void*>(host.MessageBox), reinterpret_cast<void*>(host.DialogBoxLFM),
+                         reinterpret_cast<void*>(host.SendDlgMsg)};
         std::memcpy(r.data() + message_box_at, &calls[0], 8);
         std::memcpy(r.data() + dialog_lfm_at, &calls[1], 8);
         std::memcpy(r.data() + send_dlg_msg_at, &calls[2], 8);
@@ -198,7 +157,8 @@ struct samples {
         mkdir(out.c_str(), 0755);
         mkdir(conf.c_str(), 0755);
         mkdir((t / "dc").c_str(), 0755);
-        host = host_log{};
+        script = tallyrun::testing::scripted_host{};
+        percents.clear();
     }
     std::string member(int i) const { return "IMG_000" + std::to_string(i) + ".JPG"; }
     std::string snapshot() const {
@@ -267,24 +227,24 @@ TEST(wfx_host, a_run_copies_out_every_member_and_the_prompt_answers_as_on_window
     for (int i = 1; i <= 5; ++i)
         EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), read_bytes(s.src + "/" + s.member(i))) << s.member(i);
     EXPECT_FALSE(exists(s.out + "/IMG_0001-0005.JPG")) << "the entry's own name is no file";
-    ASSERT_FALSE(host.percents.empty());
-    EXPECT_EQ(host.percents.front(), 0);
-    EXPECT_EQ(host.percents.back(), 100);
-    EXPECT_TRUE(host.forms.empty()) << "no target existed: nothing asked";
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_TRUE(script.forms.empty()) << "no target existed: nothing asked";
 
     for (int i = 1; i <= 5; ++i) write_bytes(s.out + "/" + s.member(i), "old");
-    host.clicks = {""};  // the close box
+    script.clicks = {""};  // the close box
     EXPECT_EQ(the_plugin().get_file(remote, local), 5) << "cancelled: FS_FILE_USERABORT";
-    host.clicks = {"Item6"};  // S&kip all
+    script.clicks = {"Item6"};  // S&kip all
     EXPECT_EQ(the_plugin().get_file(remote, local), 0);
     for (int i = 1; i <= 5; ++i) EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), "old") << "skipped " << s.member(i);
-    host.clicks = {"Item2"};  // Overwrite &all
+    script.clicks = {"Item2"};  // Overwrite &all
     EXPECT_EQ(the_plugin().get_file(remote, local), 0);
     for (int i = 1; i <= 5; ++i)
         EXPECT_EQ(read_bytes(s.out + "/" + s.member(i)), read_bytes(s.src + "/" + s.member(i))) << "overwritten " << s.member(i);
-    EXPECT_EQ(host.forms.size(), 3u) << "one prompt each time, the answers held for the rest of the entry";
-    ASSERT_FALSE(host.forms.empty());
-    EXPECT_NE(host.forms[0].find("Caption = 'S&kip all'"), std::string::npos) << host.forms[0];
+    EXPECT_EQ(script.forms.size(), 3u) << "one prompt each time, the answers held for the rest of the entry";
+    ASSERT_FALSE(script.forms.empty());
+    EXPECT_NE(script.forms[0].find("Caption = 'S&kip all'"), std::string::npos) << script.forms[0];
 
     EXPECT_EQ(the_plugin().get_file(remote, local, 4), 6) << "a move is refused: nothing is ever deleted";
     EXPECT_EQ(the_plugin().get_file(utf16(s.src) + u"/Bild\xDCE4_01.png", utf16(s.out) + u"/Bild\xDCE4_01.png"), 0);
@@ -311,12 +271,12 @@ TEST(wfx_host, tallyrun_ini_is_found_in_the_configuration_folder_then_the_ini_fo
     EXPECT_EQ(run_name(), u"IMG_0001..0005.JPG") << "the INI folder comes first";
     write_bytes(s.conf + "tallyrun.ini", "[Options]\nseqpattern=%s_to_%s\n");
     EXPECT_EQ(run_name(), u"IMG_0001_to_0005.JPG") << "the configuration folder comes before both";
-    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_TRUE(script.boxes.empty());
 
     write_bytes(s.conf + "tallyrun.ini", "[Options]\nseqpattern=%d\n");
     EXPECT_EQ(run_name(), u"IMG_0001-0005.JPG") << "a bad value falls back to the default";
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0], "Tallyrun|Error in file '" + s.conf + "tallyrun.ini' :\nSection 'Options' : Key "
+    ASSERT_EQ(script.boxes.size(), 1u);
+    EXPECT_EQ(script.boxes[0], "Tallyrun|Error in file '" + s.conf + "tallyrun.ini' :\nSection 'Options' : Key "
                              "'seqpattern' cannot take value '%d'.|48")
         << "the message of the Windows build, through the host's MessageBox";
 }

@@ -104,6 +104,9 @@ TEST_F(content, members_first_last_and_the_gap_of_each_entry) {
 TEST_F(content, folders_unknown_entries_and_fields) {
     EXPECT_EQ(value_of("\\C:\\shots\\sub", field_members).type, ft_fieldempty);
     EXPECT_EQ(value_of("\\C:\\shots\\sub", field_missing).type, ft_fieldempty);
+    EXPECT_EQ(value_of("\\C:", field_members).type, ft_fieldempty) << "a drive of the root is a folder";
+    EXPECT_EQ(value_of("\\C:\\", field_first).type, ft_fieldempty);
+    EXPECT_EQ(value_of("\\nowhere", field_members).type, ft_fileerror);
     EXPECT_EQ(value_of("\\C:\\shots\\none.exr", field_members).type, ft_fileerror);
     EXPECT_EQ(value_of("\\C:\\gone\\a.txt", field_first).type, ft_fileerror);
     EXPECT_EQ(value_of("\\C:\\shots\\notes.txt", 4).type, ft_nosuchfield);

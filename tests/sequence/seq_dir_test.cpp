@@ -598,11 +598,15 @@ std::vector<shown_file<char16_t>> random_wide_folder(std::mt19937& rng) {
     static const char16_t* const pieces[] = {u"\u0421\u043d\u0438\u043c\u043e\u043a", u"\u0441\u041d\u0418",
                                              u"\u03a3", u"\u03c2", u"\u5199\u771f", u"\u0141\u00f3d\u017a",
                                              u"\U0001F39E", u"\U00010400", u"\xDC01", u"\uFF11", u"_", u".", u"a"};
+    // Or, in a third of the folders, units below 256 only: some upper-case
+    // above 255 (y and micro sign), the others stay below (e acute, ~, x).
+    static const char16_t* const narrow_pieces[] = {u"\u00ff", u"\u00b5", u"\u00e9", u"~", u"x", u"_", u"a"};
+    const bool narrow = rng() % 3 == 0;
     std::vector<shown_file<char16_t>> entries;
     std::set<std::u16string> seen;  // no two names equal ignoring case
     std::u16string bases[3];  // a few per folder, so that runs form
     for (std::u16string& b : bases)
-        for (int k = 1 + static_cast<int>(rng() % 2); k > 0; --k) b += pieces[rng() % 13];
+        for (int k = 1 + static_cast<int>(rng() % 2); k > 0; --k) b += narrow ? narrow_pieces[rng() % 7] : pieces[rng() % 13];
     size_t n = rng() % 30;
     for (size_t i = 0; i < n; ++i) {
         std::u16string name = bases[rng() % 3];

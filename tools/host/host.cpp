@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <objbase.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +37,13 @@ const char usage[] =
     "                       copy a selection the way the file manager copies trees: every\n"
     "                       REMOTE folder and its sub-folders are listed first, the target\n"
     "                       folders made, then every file is fetched with FsGetFile(W)\n"
+    "  open PATH [VERB]     press Enter on an entry (FsExecuteFile(W), VERB default open;\n"
+    "                       also properties, on \\ the plugin's settings): prints the answer,\n"
+    "                       FS_EXEC_OK, FS_EXEC_ERROR or FS_EXEC_YOURSELF (a folder)\n"
+    "  preview PATH         ask for an entry's thumbnail (FsGetPreviewBitmap(W)) in a buffer of\n"
+    "                       260 units: prints the answer and the path written back\n"
+    "  fields PATH...       the plugin's columns (FsContentGetValue(W)) of each entry PATH, or\n"
+    "                       of every entry of a folder PATH, as the panel shows them\n"
     "\n"
     "Options:\n"
     "  --ansi               use only the 8-bit functions, as a host without Unicode does\n"
@@ -41,6 +51,9 @@ const char usage[] =
     "                       beside the plugin; the plugin looks for tallyrun.ini in its folder)\n"
     "  --plugin-number N    plugin number passed to FsInit and FsInitW (default 1)\n"
     "  --verbose            print every progress report\n"
+    "  --abort-at N         answer the progress reports of get and copy with 1 (Cancel) from\n"
+    "                       N percent on; 0 cancels before anything is copied\n"
+    "  --view               with fields: also print the plugin's default column view\n"
     "  --ctrl               hold Ctrl during get and copy (the plugin then writes list files)\n"
     "  --flags N            copy flags for get and copy: 1 overwrite, 2 resume, 4 move (default 0)\n"
     "  --answer LIST        answer overwrite prompts in turn, printing each prompt's text;\n"
@@ -53,7 +66,9 @@ const char usage[] =
     "  --help               this text\n"
     "\n"
     "Result codes print by name; the exit status is the first non-zero result code\n"
-    "(ls: 1 when the folder cannot be listed), 0 when all went well, 64 for bad usage.\n";
+    "(ls: 1 when the folder cannot be listed; open: 1 for FS_EXEC_ERROR; preview: 1 when\n"
+    "no thumbnail comes back, 3 when the plugin wrote past the buffer; fields: 1 when an\n"
+    "entry cannot be read), 0 when all went well, 64 for bad usage.\n";
 
 using fs_init = int(WINAPI*)(int, void*, void*, void*);
 using fs_find_first = HANDLE(WINAPI*)(char*, WIN32_FIND_DATAA*);
@@ -65,6 +80,14 @@ using fs_get_def_root_name = void(WINAPI*)(char*, int);
 using fs_set_default_params = void(WINAPI*)(void*);
 using fs_get_file = int(WINAPI*)(char*, char*, int, void*);
 using fs_get_file_w = int(WINAPI*)(WCHAR*, WCHAR*, int, void*);
+using fs_execute_file = int(WINAPI*)(HWND, char*, char*);
+using fs_execute_file_w = int(WINAPI*)(HWND, WCHAR*, WCHAR*);
+using fs_get_preview_bitmap = int(WINAPI*)(char*, int, int, HBITMAP*);
+using fs_get_preview_bitmap_w = int(WINAPI*)(WCHAR*, int, int, HBITMAP*);
+using fs_content_get_supported_field = int(WINAPI*)(int, char*, char*, int);
+using fs_content_get_value = int(WINAPI*)(char*, int, int, void*, int, int);
+using fs_content_get_value_w = int(WINAPI*)(WCHAR*, int, int, void*, int, int);
+using fs_content_get_default_view = BOOL(WINAPI*)(char*, char*, char*, char*, int);
 
 // The plugin's entry points; a wide one is null when the plugin lacks it or --ansi is given.
 struct plugin_calls {
@@ -79,6 +102,15 @@ struct plugin_calls {
     fs_set_default_params set_default_params;
     fs_get_file get_file;
     fs_get_file_w get_file_w;
+    // Optional: a command that needs one says so when it is missing.
+    fs_execute_file execute_file;
+    fs_execute_file_w execute_file_w;
+    fs_get_preview_bitmap preview_bitmap;
+    fs_get_preview_bitmap_w preview_bitmap_w;
+    fs_content_get_supported_field supported_field;
+    fs_content_get_value get_value;
+    fs_content_get_value_w get_value_w;
+    fs_content_get_default_view default_view;
 };
 
 // The host's default-parameter record.
@@ -94,6 +126,8 @@ struct options {
     std::wstring ini;
     int plugin_number = 1;
     bool verbose = false;
+    int abort_at = -1;  // the first percent answered with 1; -1 for never
+    bool view = false;
     bool ctrl = false;
     int flags = 0;
     std::vector<std::string> answers;
@@ -167,20 +201,22 @@ const char* result_name(int code) {
     return code >= 0 && code <= 6 ? names[code] : "unknown";
 }
 
-void print_progress(int number, const std::string& source, const std::string& target, int percent) {
-    if (!opt.verbose) return;
+// The answer to one progress report: 1 (Cancel) from --abort-at on. The
+// report prints with --verbose, and a cancelling one always.
+int answer_progress(int number, const std::string& source, const std::string& target, int percent) {
+    const int answer = opt.abort_at >= 0 && percent >= opt.abort_at ? 1 : 0;
+    if (!opt.verbose && !answer) return answer;
     std::lock_guard<std::mutex> hold(print_lock);
     put(STD_OUTPUT_HANDLE, "progress " + std::to_string(percent) + "% (plugin " + std::to_string(number) +
-                               "): " + source + " -> " + target + "\n");
+                               "): " + source + " -> " + target + (answer ? " (answered 1: cancel)" : "") + "\n");
+    return answer;
 }
 
 int WINAPI progress(int number, char* source, char* target, int percent) {
-    print_progress(number, u8_of_ansi(source), u8_of_ansi(target), percent);
-    return 0;
+    return answer_progress(number, u8_of_ansi(source), u8_of_ansi(target), percent);
 }
 int WINAPI progress_w(int number, WCHAR* source, WCHAR* target, int percent) {
-    print_progress(number, u8(source ? source : L""), u8(target ? target : L""), percent);
-    return 0;
+    return answer_progress(number, u8(source ? source : L""), u8(target ? target : L""), percent);
 }
 void WINAPI log_call(int, int, char*) {}
 BOOL WINAPI request_call(int, int, char*, char*, char*, int) { return FALSE; }
@@ -532,16 +568,253 @@ int command_copy(const plugin_calls& p, const std::vector<std::wstring>& sources
     return first_failure;
 }
 
+// True, after saying so, when the plugin lacks an entry point.
+template <typename Fn>
+bool missing(Fn entry_point, const char* name) {
+    if (!entry_point) put(STD_ERROR_HANDLE, std::string("tallyrun-host: the plugin has no entry point ") + name + "\n");
+    return !entry_point;
+}
+
+const char* exec_name(int code) {
+    switch (code) {
+        case 0: return "FS_EXEC_OK";
+        case 1: return "FS_EXEC_ERROR";
+        case -1: return "FS_EXEC_YOURSELF";
+        case -2: return "FS_EXEC_SYMLINK";
+        default: return "unknown";
+    }
+}
+
+int command_open(const plugin_calls& p, const std::wstring& path, const std::wstring& verb) {
+    if (missing(p.execute_file, "FsExecuteFile")) return 2;
+    // As on the file manager's main thread: the shell may hand a verb to a COM extension.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int result;
+    std::wstring written;
+    // The host's buffers: the plugin may write a new name into the path (FS_EXEC_SYMLINK).
+    if (p.execute_file_w) {
+        std::vector<WCHAR> r = buffer(path, 1024), v = buffer(verb, 1);
+        result = p.execute_file_w(nullptr, r.data(), v.data());
+        written = r.data();
+    } else {
+        std::vector<char> r = buffer(ansi(path), MAX_PATH), v = buffer(ansi(verb), 1);
+        result = p.execute_file(nullptr, r.data(), v.data());
+        written = from_code_page(CP_ACP, r.data());
+    }
+    std::string line = "open " + u8(path) + " (" + u8(verb) + "): " + std::to_string(result) + " " + exec_name(result);
+    if (written != path) line += ", the name became " + u8(written);
+    say("%s\n", line);
+    return result == 1 ? 1 : 0;
+}
+
+std::string bitmap_answer_name(int code) {
+    static const char* const kinds[] = {"FS_BITMAP_NONE", "FS_BITMAP_EXTRACTED", "FS_BITMAP_EXTRACT_YOURSELF",
+                                        "FS_BITMAP_EXTRACT_YOURSELF_ANDDELETE"};
+    std::string name = (code & 255) <= 3 ? kinds[code & 255] : "unknown";
+    return (code & 256) ? name + "+FS_BITMAP_CACHE" : name;
+}
+
+// The host's RemoteName buffer for a thumbnail, followed by guard units that must stay as they are.
+constexpr size_t preview_units = MAX_PATH, guard_units = 16;
+
+template <typename C>
+bool guard_intact(const std::vector<C>& b) {
+    for (size_t i = preview_units; i < b.size(); ++i)
+        if (b[i] != C(0x5A)) return false;
+    return true;
+}
+
+int command_preview(const plugin_calls& p, const std::wstring& path) {
+    if (missing(p.preview_bitmap, "FsGetPreviewBitmap")) return 2;
+    HBITMAP bitmap = nullptr;
+    int result;
+    std::wstring written;
+    bool intact;
+    const int side = 96;  // the file manager's default thumbnail size
+    if (p.preview_bitmap_w) {
+        std::vector<WCHAR> b = buffer(path, preview_units);
+        b.resize(preview_units + guard_units, 0x5A);
+        result = p.preview_bitmap_w(b.data(), side, side, &bitmap);
+        intact = guard_intact(b);
+        written.assign(b.data(), wcsnlen(b.data(), preview_units));
+    } else {
+        std::vector<char> b = buffer(ansi(path), preview_units);
+        b.resize(preview_units + guard_units, 0x5A);
+        result = p.preview_bitmap(b.data(), side, side, &bitmap);
+        intact = guard_intact(b);
+        written = from_code_page(CP_ACP, std::string(b.data(), strnlen(b.data(), preview_units)));
+    }
+    std::string line = "preview " + u8(path) + ": " + std::to_string(result) + " " + bitmap_answer_name(result);
+    if ((result & 255) >= 2) line += ", extract from " + u8(written);
+    if ((result & 255) == 1) line += ", a bitmap";
+    say("%s\n", line);
+    if (bitmap) DeleteObject(bitmap);
+    if (!intact) {
+        say("the plugin wrote past the %s units of the name's buffer\n", std::to_string(preview_units));
+        return 3;
+    }
+    return (result & 255) == 0 ? 1 : 0;
+}
+
+struct field {
+    std::string name;
+    int type;
+};
+
+std::vector<field> fields_of(const plugin_calls& p) {
+    std::vector<field> out;
+    for (int i = 0;; ++i) {
+        char name[256] = "", units[256] = "";
+        int type = p.supported_field(i, name, units, sizeof name);
+        if (type == 0) break;  // ft_nomorefields
+        out.push_back({name, type});
+    }
+    return out;
+}
+
+// One field's value as a column shows it: empty for ft_fieldempty, a word in
+// parentheses for the other failures.
+std::string field_text(const plugin_calls& p, const std::wstring& path, int index, bool& failed) {
+    alignas(8) char value[2048] = "";
+    int type;
+    if (p.get_value_w) {
+        std::vector<WCHAR> b = buffer(path, 1024);
+        type = p.get_value_w(b.data(), index, 0, value, sizeof value, 0);
+    } else {
+        std::vector<char> b = buffer(ansi(path), MAX_PATH);
+        type = p.get_value(b.data(), index, 0, value, sizeof value, 0);
+    }
+    value[sizeof value - 2] = value[sizeof value - 1] = 0;  // a string cut without its zero ends here
+    int32_t n32 = 0;
+    long long n64 = 0;
+    switch (type) {
+        case 1: std::memcpy(&n32, value, 4); return std::to_string(n32);  // ft_numeric_32
+        case 2: std::memcpy(&n64, value, 8); return std::to_string(n64);  // ft_numeric_64
+        case 6: return value[0] ? "yes" : "no";                            // ft_boolean
+        case 7:                                                            // ft_multiplechoice
+        case 8: return u8_of_ansi(value);                                  // ft_string
+        case 11: return u8(reinterpret_cast<WCHAR*>(value));               // ft_stringw
+        case -3: return "";                                                // ft_fieldempty
+        case -2: failed = true; return "(error)";                          // ft_fileerror
+        case -1: return "(no such field)";                                 // ft_nosuchfield
+        case 0: return "(delayed)";                                        // ft_delayed
+        default: return "(type " + std::to_string(type) + ")";
+    }
+}
+
+// Cuts text at every two-character "\n", the separator of the default view's lists.
+std::vector<std::string> view_parts(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t cut; (cut = text.find("\\n", start)) != std::string::npos; start = cut + 2)
+        parts.push_back(text.substr(start, cut - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+void print_default_view(const plugin_calls& p, const std::vector<field>& fields) {
+    std::string names;
+    for (const field& f : fields) names += (names.empty() ? "" : ", ") + f.name;
+    say("fields: %s\n", names);
+    if (missing(p.default_view, "FsContentGetDefaultView")) return;
+    char contents[1024] = "", headers[1024] = "", widths[1024] = "", options[1024] = "";
+    if (!p.default_view(contents, headers, widths, options, sizeof contents)) {
+        say("default view: none\n");
+        return;
+    }
+    const std::vector<std::string> c = view_parts(contents), h = view_parts(headers);
+    say("default view (FsContentGetDefaultView): Name, then\n");
+    for (size_t i = 0; i < c.size(); ++i) say("  %-10s %s\n", i < h.size() ? h[i] : "?", c[i]);
+    say("  widths %s, options %s\n", widths, options);
+}
+
+// Prints the columns of the entries as a table, the name last.
+void print_fields(const plugin_calls& p, const std::vector<field>& fields,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& entries, bool& failed) {
+    std::vector<std::vector<std::string>> rows(1);
+    for (const field& f : fields) rows[0].push_back(f.name);
+    rows[0].push_back("Name");
+    for (const auto& e : entries) {
+        rows.emplace_back();
+        for (size_t i = 0; i < fields.size(); ++i)
+            rows.back().push_back(field_text(p, e.first, static_cast<int>(i), failed));
+        rows.back().push_back(u8(e.second));
+    }
+    std::vector<size_t> width(rows[0].size(), 0);
+    for (const auto& row : rows)
+        for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], from_code_page(CP_UTF8, row[i]).size());
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            std::string pad(width[i] - from_code_page(CP_UTF8, row[i]).size(), ' ');
+            // Numbers stand right, as the panel aligns them.
+            bool number = i < fields.size() && fields[i].type <= 3;
+            line += i + 1 == row.size() ? row[i] : (number ? pad + row[i] : row[i] + pad) + "  ";
+        }
+        say("%s\n", line);
+    }
+}
+
+int command_fields(const plugin_calls& p, const std::vector<std::wstring>& paths) {
+    if (missing(p.supported_field, "FsContentGetSupportedField") || missing(p.get_value, "FsContentGetValue"))
+        return 2;
+    const std::vector<field> fields = fields_of(p);
+    if (opt.view) print_default_view(p, fields);
+    bool failed = false;
+    for (std::wstring path : paths) {
+        while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+        std::vector<entry> listed;
+        std::vector<std::pair<std::wstring, std::wstring>> entries;  // plugin path, name shown
+        if (list(p, path, listed, nullptr)) {
+            if (paths.size() > 1) say("%s:\n", u8(path));
+            for (const entry& e : listed)
+                if (!is_dots(e.name)) entries.push_back({(path == L"\\" ? path : path + L"\\") + e.name, e.name});
+        } else {
+            entries.push_back({path, path});
+        }
+        print_fields(p, fields, entries, failed);
+    }
+    return failed ? 1 : 0;
+}
+
 template <typename Fn>
 void find_entry(HMODULE module, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// An optional entry point and, unless --ansi, its wide form (the name and W).
+template <typename Fn, typename FnW>
+void find_both(HMODULE module, const std::string& name, Fn& slot, FnW& wide_slot) {
+    find_entry(module, name.c_str(), slot);
+    if (!opt.ansi) find_entry(module, (name + "W").c_str(), wide_slot);
+}
+
 template <typename Fn>
 bool find_needed_entry(HMODULE module, const char* name, Fn& slot) {
     find_entry(module, name, slot);
-    if (!slot) put(STD_ERROR_HANDLE, std::string("tallyrun-host: the plugin has no entry point ") + name + "\n");
-    return slot != nullptr;
+    return !missing(slot, name);
+}
+
+// The end-to-end tests' stand-in for a program the shell starts: registered
+// as a file type's handler, "--record LOG ARGS..." appends ARGS, joined by
+// spaces, as one UTF-8 line to the file LOG, and loads no plugin.
+int record_launch(const std::wstring& log, const std::vector<std::wstring>& args) {
+    std::string line;
+    for (const std::wstring& a : args) line += (line.empty() ? "" : " ") + u8(a);
+    line += "\n";
+    HANDLE h = INVALID_HANDLE_VALUE;
+    // A test reading the log may hold it without sharing it for writing; it lets go soon.
+    for (int i = 0; i < 200 && h == INVALID_HANDLE_VALUE; ++i) {
+        h = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_SHARING_VIOLATION) return 2;
+        if (h == INVALID_HANDLE_VALUE) Sleep(10);
+    }
+    if (h == INVALID_HANDLE_VALUE) return 2;
+    DWORD done = 0;
+    bool written = WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &done, nullptr) && done == line.size();
+    CloseHandle(h);
+    return written ? 0 : 2;
 }
 
 int bad_usage(const std::string& why) {
@@ -555,6 +828,8 @@ int main() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) return bad_usage("the command line cannot be read");
+    if (argc >= 3 && std::wstring(argv[1]) == L"--record")
+        return record_launch(argv[2], std::vector<std::wstring>(argv + 3, argv + argc));
     std::vector<std::wstring> args;
     int i = 1;
     for (; i < argc; ++i) {
@@ -571,6 +846,10 @@ int main() {
             opt.plugin_number = _wtoi(argv[++i]);
         } else if (a == L"--verbose") {
             opt.verbose = true;
+        } else if (a == L"--abort-at" && has_value) {
+            opt.abort_at = _wtoi(argv[++i]);
+        } else if (a == L"--view") {
+            opt.view = true;
         } else if (a == L"--ctrl") {
             opt.ctrl = true;
         } else if (a == L"--flags" && has_value) {
@@ -629,6 +908,11 @@ int main() {
         find_entry(module, "FsFindNextW", p.find_next_w);
         find_entry(module, "FsGetFileW", p.get_file_w);
     }
+    find_both(module, "FsExecuteFile", p.execute_file, p.execute_file_w);
+    find_both(module, "FsGetPreviewBitmap", p.preview_bitmap, p.preview_bitmap_w);
+    find_both(module, "FsContentGetValue", p.get_value, p.get_value_w);
+    find_entry(module, "FsContentGetSupportedField", p.supported_field);
+    find_entry(module, "FsContentGetDefaultView", p.default_view);
 
     default_params params{};
     params.size = sizeof params;
@@ -660,5 +944,10 @@ int main() {
     if (command == L"get" && args.size() == 4) return get_one(p, args[2], args[3]);
     if (command == L"copy" && args.size() >= 4)
         return command_copy(p, std::vector<std::wstring>(args.begin() + 2, args.end() - 1), args.back());
+    if (command == L"open" && (args.size() == 3 || args.size() == 4))
+        return command_open(p, args[2], args.size() == 4 ? args[3] : L"open");
+    if (command == L"preview" && args.size() == 3) return command_preview(p, args[2]);
+    if (command == L"fields" && args.size() >= 3)
+        return command_fields(p, std::vector<std::wstring>(args.begin() + 2, args.end()));
     return bad_usage("bad command: " + u8(command));
 }

@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     }
     for (size_t i = 0; i < l.entry_count(); ++i) {
         const entry_view<char16_t> e = l.entry(i);
+        if (e.name == u"." || e.name == u"..") continue;  // as the file manager shows a folder
         const std::string time = shown_time(host_time(e.time)), name = bytes_of(e.name);
         if (e.attributes & directory_bit)
             std::printf("%-16s %15s  %s\n", time.c_str(), "<DIR>", name.c_str());
