@@ -37,9 +37,10 @@ std::string padded(long n, int width) {
 // ROOT/browse: 10,000 small folders of a few frames each, listed one after another, and ROOT/copy:
 // folders of 2,500 to 20,000 files of 1 KiB (singles_N: one entry each; runs_N: runs of four),
 // one run of 10,000 (run_10000) and a run of four 512 MiB members (run_2g, sparse).
+// With a third argument "shapes", only the five shapes.
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_folders ROOT COUNT\n");
+    if (argc < 3 || argc > 4 || (argc == 4 && std::string(argv[3]) != "shapes")) {
+        std::fprintf(stderr, "usage: make_folders ROOT COUNT [shapes]\n");
         return 2;
     }
     std::string root = argv[1];
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < len; ++k) name += letters[rng() % 37];
         touch(root + "/random/" + name + "_" + std::to_string(i) + ".dat");
     }
+    if (argc == 4) return 0;
     mkdir((root + "/copy").c_str(), 0755);
     for (long n : {2500L, 5000L, 10000L, 20000L}) {
         const std::string singles = root + "/copy/singles_" + std::to_string(n);

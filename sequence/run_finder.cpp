@@ -175,16 +175,20 @@ struct length_walk {
         auto open_from = [&](size_t depth, view s) {
             for (size_t k = depth; k < n; ++k) seen[k].assign(1, s[k]);
         };
-        // Units per position, for the marker positions below (one pass over the names).
+        // Units per position, for the marker positions below. Markers only
+        // speed the search up, so in a long list every eighth name tells.
+        const size_t stride = m >= 1024 ? 8 : 1;
+        size_t counted = 0;
         std::vector<uint32_t> counts(n * 257, 0);
         auto count = [&](view s) {
             for (size_t p = 0; p < n; ++p) ++counts[p * 257 + marker_index(s[p])];
+            ++counted;
         };
         if (!grouped) open_from(0, name(0));
         count(name(0));
         for (size_t k = 1; k < m; ++k) {
             view s = name(k);
-            count(s);
+            if (k % stride == 0) count(s);
             size_t l = common_prefix(name(k - 1), s);
             lcp[k] = static_cast<uint16_t>(l);
             if (l == n || grouped) continue;
@@ -205,7 +209,7 @@ struct length_walk {
         for (size_t p = n; p >= 1; --p) {
             const uint32_t* c = &counts[(p - 1) * 257];
             size_t best = static_cast<size_t>(std::max_element(c, c + 256) - c);
-            bool marker = !is_digit(static_cast<C>(best)) && m - c[best] <= m / 8;
+            bool marker = !is_digit(static_cast<C>(best)) && counted - c[best] <= counted / 8;
             marker_unit[p] = static_cast<C>(best);
             next_marker[p] = static_cast<uint16_t>(marker ? p : next_marker[p + 1]);
         }
@@ -243,30 +247,40 @@ struct length_walk {
     const keyed_slots& marker_list(size_t from) {
         return lazily(by_marker, from, [&](view s) { return marker_hash(s, from); });
     }
-    void prepare_endings() {
-        // By the last units first, packed into keys as the names' sort does.
-        constexpr size_t per_key = 8 / sizeof(C);
+    // Sorts by the names read from their ends and fills common_ending from
+    // the keys alone (the names themselves are met in no useful order here).
+    template <typename K>
+    void sort_by_endings(std::vector<packed_record>& order) {
+        constexpr size_t per_key = 16 / sizeof(K);
         auto fill = [&](const packed_record& r, size_t depth) {
             const view a = name(r.id);
-            return packed_key<std::make_unsigned_t<C>>(depth * per_key, n, [&](size_t i) { return a[n - 1 - i]; });
+            return key_of_units<K>(depth * per_key, n, [&](size_t i) { return a[n - 1 - i]; });
         };
-        std::vector<packed_record> order(m);
         for (size_t k = 0; k < m; ++k) {
             order[k].id = static_cast<uint32_t>(k);
             order[k].key = fill(order[k], 0);
         }
-        sort_packed(order.data(), order.data() + m, (n + per_key - 1) / per_key, fill);
+        std::vector<uint32_t> shared(m, 0);
+        sort_packed(order.data(), order.data() + m, (n + per_key - 1) / per_key, fill, shared.data());
+        common_ending.assign(m, 0);
+        for (size_t i = 1; i < m; ++i) common_ending[i] = static_cast<uint16_t>(std::min<size_t>(n, shared[i] / (8 * sizeof(K))));
+    }
+    void prepare_endings() {
+        // By the last units first, packed into keys as the names' sort does:
+        // twice as many to a key where every unit is below 256.
+        bool narrow = true;
+        for (size_t k = 0; k < m && narrow; ++k)
+            for (C c : name(k)) narrow &= static_cast<std::make_unsigned_t<C>>(c) < 256;
+        std::vector<packed_record> order(m);
+        if (narrow)
+            sort_by_endings<uint8_t>(order);
+        else
+            sort_by_endings<std::make_unsigned_t<C>>(order);
         reversed.resize(m);
         reversed_at.resize(m);
-        common_ending.assign(m, 0);
         for (size_t i = 0; i < m; ++i) {
             reversed[i] = order[i].id;
             reversed_at[order[i].id] = static_cast<uint32_t>(i);
-            if (i == 0) continue;
-            view a = name(reversed[i - 1]), b = name(reversed[i]);
-            size_t c = 0;
-            while (c < n && a[n - 1 - c] == b[n - 1 - c]) ++c;
-            common_ending[i] = static_cast<uint16_t>(c);
         }
     }
 

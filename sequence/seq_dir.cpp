@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 #include "config/text.h"
@@ -78,11 +79,26 @@ std::basic_string<C> sequence_name(std::basic_string_view<C> first, std::basic_s
     return registry.unique_token(whole.substr(0, dot - 1), whole.substr(dot - 1), token_ignore_case);
 }
 
+// The mappings of the units below 256 (each maps alone), from a case map
+// that has learned them.
+template <typename C>
+struct narrow_cases {
+    C lower[256], upper[256];
+    explicit narrow_cases(case_map<C>& cases) {
+        for (size_t u = 0; u < 256; ++u) {
+            const C unit = static_cast<C>(u);
+            lower[u] = cases.lower_at(&unit, 1, 0);
+            upper[u] = cases.upper_at(&unit, 1, 0);
+        }
+    }
+};
+
 // Every name lower-cased: a name that is its own lower case is a view of the
 // read names, the others views of copies in `lowered`. The names' units have
-// been learned.
+// been learned; `narrow` maps those below 256 (given when cases.per_unit()).
 template <typename C>
-name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basic_string<C>& lowered) {
+name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, const narrow_cases<C>* narrow,
+                       std::basic_string<C>& lowered) {
     name_refs<C> refs;
     refs.refs.reserve(read.files.size());
     if (!cases.per_unit()) {
@@ -93,13 +109,17 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basi
         lowered = std::move(all.units);
         for (size_t i = 0; i < names.size(); ++i) refs.add(1, all.starts[i], names[i].size());
     } else {
+        auto lower_at = [&](const C* s, size_t n, size_t k) {
+            const auto u = static_cast<std::make_unsigned_t<C>>(s[k]);
+            return u < 256 ? narrow->lower[u] : cases.lower_at(s, n, k);
+        };
         std::vector<uint32_t> changed;  // names whose lower case differs
         size_t extra = 0;
         for (size_t i = 0; i < read.files.size(); ++i) {
             const listed_file& f = read.files[i];
             const C* s = read.names.data() + f.name_at;
             for (size_t k = 0; k < f.name_length; ++k)
-                if (cases.lower_at(s, f.name_length, k) != s[k]) {
+                if (lower_at(s, f.name_length, k) != s[k]) {
                     changed.push_back(static_cast<uint32_t>(i));
                     extra += f.name_length;
                     break;
@@ -113,7 +133,7 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basi
                 ++next;
                 const C* s = read.names.data() + f.name_at;
                 refs.add(1, lowered.size(), f.name_length);
-                for (size_t k = 0; k < f.name_length; ++k) lowered += cases.lower_at(s, f.name_length, k);
+                for (size_t k = 0; k < f.name_length; ++k) lowered += lower_at(s, f.name_length, k);
             } else {
                 refs.add(0, f.name_at, f.name_length);
             }
@@ -126,47 +146,59 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, std::basi
 
 // What the files' names are made of, read once front to back.
 struct units_met {
-    std::vector<bool> met;  // by unit
+    std::vector<uint8_t> met;  // by unit: 1 when some name holds it
     bool surrogates = false;
 };
 
 template <typename C>
 units_met units_of(const folder_read<C>& read, const std::vector<uint32_t>& files) {
-    units_met out{std::vector<bool>(size_t{1} << (8 * sizeof(C)), false)};
+    using unsigned_unit = std::make_unsigned_t<C>;
+    units_met out{std::vector<uint8_t>(size_t{1} << (8 * sizeof(C)), 0)};
     for (uint32_t i : files) {
         const listed_file& f = read.files[i];
-        for (size_t k = 0; k < f.name_length; ++k) {
-            const C u = read.names[f.name_at + k];
-            out.surrogates |= is_surrogate(u);
-            out.met[static_cast<std::make_unsigned_t<C>>(u)] = true;
-        }
+        const C* s = read.names.data() + f.name_at;
+        for (size_t k = 0; k < f.name_length; ++k) out.met[static_cast<unsigned_unit>(s[k])] = 1;
     }
+    if (sizeof(C) > 1)
+        out.surrogates = std::find(out.met.begin() + 0xD800, out.met.begin() + 0xE000, 1) != out.met.begin() + 0xE000;
     return out;
+}
+
+// Has the case map learn every unit of the folder's names: the files' from
+// the units met, the folders' from their names.
+template <typename C>
+void learn_units(case_map<C>& cases, const folder_read<C>& read, const std::vector<uint32_t>& folders, const units_met& units) {
+    if (units.surrogates) {  // pairs are learned from the names that hold them
+        cases.learn(read.names);
+        return;
+    }
+    std::basic_string<C> met;  // every unit below 256 too: narrow_cases asks for them all
+    for (size_t u = 1; u < units.met.size(); ++u)
+        if (units.met[u] || u < 256) met += static_cast<C>(u);
+    cases.learn(met);
+    for (uint32_t i : folders) cases.learn(std::basic_string_view<C>(read.names).substr(read.files[i].name_at, read.files[i].name_length));
 }
 
 // Whether every unit met upper-cases below 256, alone (no surrogate pair).
 template <typename C>
-bool upper_is_narrow(const units_met& units, case_map<C>& cases) {
-    if (units.surrogates || !cases.per_unit()) return false;
+bool upper_is_narrow(const units_met& units, const narrow_cases<C>& narrow) {
+    if (units.surrogates) return false;
     for (size_t u = 256; u < units.met.size(); ++u)
         if (units.met[u]) return false;
-    for (size_t u = 0; u < 256; ++u) {
-        const C unit = static_cast<C>(u);
-        if (units.met[u] && static_cast<std::make_unsigned_t<C>>(cases.upper_at(&unit, 1, 0)) > 255) return false;
-    }
+    for (size_t u = 0; u < 256; ++u)
+        if (units.met[u] && static_cast<std::make_unsigned_t<C>>(narrow.upper[u]) > 255) return false;
     return true;
 }
 
-// Sorts by keys of packed upper-cased units of type K, never looking at two
-// names at once; the ids are listing positions, so equal names keep that order.
-template <typename K, typename C>
-void sort_packed_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases) {
-    constexpr size_t per_key = 8 / sizeof(K);
+// Sorts by keys of packed upper-cased units, never looking at two names at
+// once; the ids are listing positions, so equal names keep that order.
+template <typename K, typename C, typename Upper>
+void sort_packed_upper(std::vector<uint32_t>& files, const folder_read<C>& read, Upper upper) {
+    constexpr size_t per_key = 16 / sizeof(K);
     const C* base = read.names.data();
     auto fill = [&](const packed_record& r, size_t depth) {
         const listed_file& f = read.files[r.id];
-        return packed_key<K>(depth * per_key, f.name_length,
-                             [&](size_t k) { return cases.upper_at(base + f.name_at, f.name_length, k); });
+        return key_of_units<K>(depth * per_key, f.name_length, [&](size_t k) { return upper(base + f.name_at, f.name_length, k); });
     };
     size_t longest = 0;
     std::vector<packed_record> order(files.size());
@@ -181,16 +213,18 @@ void sort_packed_upper(std::vector<uint32_t>& files, const folder_read<C>& read,
 
 // The files (positions in read.files) in ascending order of their upper-cased
 // names compared unit by unit, a name that is a leading part of another
-// first, names equal after upper-casing in listing order. narrow: every unit
-// upper-cases below 256 (the keys then hold twice as many wide units).
+// first, names equal after upper-casing in listing order. narrow: given when
+// every unit upper-cases below 256 (the keys then hold twice as many wide units).
 template <typename C>
-void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases, bool narrow) {
+void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, case_map<C>& cases, const narrow_cases<C>* narrow) {
     using unsigned_unit = std::make_unsigned_t<C>;
     if (cases.per_unit()) {
         if (narrow)
-            sort_packed_upper<uint8_t>(files, read, cases);
+            sort_packed_upper<uint8_t>(files, read, [&](const C* s, size_t, size_t k) {
+                return static_cast<uint8_t>(narrow->upper[static_cast<unsigned_unit>(s[k]) & 0xFF]);
+            });
         else
-            sort_packed_upper<unsigned_unit>(files, read, cases);
+            sort_packed_upper<unsigned_unit>(files, read, [&](const C* s, size_t n, size_t k) { return cases.upper_at(s, n, k); });
         return;
     }
     std::vector<std::basic_string_view<C>> names;
@@ -334,42 +368,38 @@ std::basic_string<C> fill_template(std::basic_string_view<C> name_template, cons
     return text;
 }
 
-// Puts the folders' names first in listing order, then the files' in the
-// order given, so that the walks over sorted names read memory front to back.
-// `order` is used up.
+// Lays the names and records out in the order given (positions in
+// read.files), so that later walks read memory front to back. The reads here
+// jump about a buffer that may be far larger than the caches: each record
+// and name is asked for some places ahead of its use.
 template <typename C>
-void lay_out(folder_read<C>& read, std::vector<uint32_t>& order) {
+void lay_out(folder_read<C>& read, const std::vector<uint32_t>& order) {
+    constexpr size_t ahead = 8;
+    // The names first, so that the old ones are gone before the records are copied.
     std::basic_string<C> names;
     names.reserve(read.names.size());
-    for (uint32_t i : order) {
-        listed_file& f = read.files[i];
-        const uint32_t at = static_cast<uint32_t>(names.size());
+    std::vector<uint32_t> name_at(order.size());
+    for (size_t j = 0; j < order.size(); ++j) {
+        if (j + 2 * ahead < order.size()) __builtin_prefetch(&read.files[order[j + 2 * ahead]]);
+        if (j + ahead < order.size()) __builtin_prefetch(read.names.data() + read.files[order[j + ahead]].name_at);
+        const listed_file& f = read.files[order[j]];
+        name_at[j] = static_cast<uint32_t>(names.size());
         names.append(read.names, f.name_at, f.name_length);
-        f.name_at = at;
     }
     read.names = std::move(names);
-    // The records move in place along the permutation's cycles; a place done is marked as its own source.
-    for (uint32_t start = 0; start < order.size(); ++start) {
-        if (order[start] == start) continue;
-        const listed_file first = read.files[start];
-        uint32_t k = start;
-        while (order[k] != start) {
-            const uint32_t from = order[k];
-            read.files[k] = read.files[from];
-            order[k] = k;
-            k = from;
-        }
-        read.files[k] = first;
-        order[k] = k;
+    std::vector<listed_file> files(order.size());
+    for (size_t j = 0; j < order.size(); ++j) {
+        if (j + ahead < order.size()) __builtin_prefetch(&read.files[order[j + ahead]]);
+        files[j] = read.files[order[j]];
+        files[j].name_at = name_at[j];
     }
+    read.files = std::move(files);
 }
 
 template <typename C>
 listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     build_context<C> context(options);
     listing<C> out;
-    if (context.cases.per_unit()) context.cases.learn(read.names);
-
     std::vector<uint32_t> order, files;  // positions in read.files
     order.reserve(read.files.size());
     files.reserve(read.files.size());
@@ -378,29 +408,56 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     const size_t folders = order.size();
     // Asked while the files are still in listing order: the names are read front to back.
     bool grouped = false, narrow = false;
+    std::unique_ptr<narrow_cases<C>> below_256;
     if (context.cases.per_unit()) {
         const units_met units = units_of(read, files);
+        learn_units(context.cases, read, order, units);
+        below_256 = std::make_unique<narrow_cases<C>>(context.cases);
         grouped = keeps_prefixes_together(units, context.cases);
-        narrow = upper_is_narrow(units, context.cases);
+        narrow = upper_is_narrow(units, *below_256);
     }
-    sort_by_upper(files, read, context.cases, narrow);
-    order.insert(order.end(), files.begin(), files.end());
+    std::vector<uint16_t> length_of(read.files.size());  // read in listing order, asked for in walk order
+    size_t longest = 0;
+    for (size_t i = 0; i < read.files.size(); ++i) {
+        length_of[i] = read.files[i].name_length;
+        longest = std::max<size_t>(longest, length_of[i]);
+    }
+    sort_by_upper(files, read, context.cases, narrow ? below_256.get() : nullptr);
+    // The walk takes names of one length at a time: each length's names are
+    // laid out side by side, in walk order. walk[k]: file k of the walk's place.
+    std::vector<uint32_t> walk(files.size());
+    {
+        std::vector<uint32_t> next(longest + 1, 0);  // the first place of each length, then the next free one
+        for (uint32_t i : files) ++next[length_of[i]];
+        for (size_t length = 0, at = folders; length <= longest; ++length) {
+            const uint32_t count = next[length];
+            next[length] = static_cast<uint32_t>(at);
+            at += count;
+        }
+        order.resize(read.files.size());
+        for (size_t k = 0; k < files.size(); ++k) {
+            walk[k] = next[length_of[files[k]]]++;
+            order[walk[k]] = files[k];
+        }
+    }
+    std::vector<uint16_t>().swap(length_of);
+    std::vector<uint32_t>().swap(files);
     lay_out(read, order);
     std::vector<uint32_t>().swap(order);
-    std::vector<uint32_t>().swap(files);  // file k of the walk is now read.files[folders + k]
     for (size_t i = 0; i < folders; ++i) {
         out.starts.push_back(static_cast<uint32_t>(out.files.size()));
         out.files.push_back(read.files[i]);
     }
 
     std::basic_string<C> lowered_units;
-    const name_refs<C> lowered = lower_all(read, context.cases, lowered_units);
+    const name_refs<C> lowered = lower_all(read, context.cases, below_256.get(), lowered_units);
     found_runs runs;
     {
         name_refs<C> sorted;
         sorted.buffers[0] = lowered.buffers[0];
         sorted.buffers[1] = lowered.buffers[1];
-        sorted.refs.assign(lowered.refs.begin() + static_cast<std::ptrdiff_t>(folders), lowered.refs.end());
+        sorted.refs.reserve(walk.size());
+        for (uint32_t at : walk) sorted.refs.push_back(lowered.refs[at]);
         runs = find_runs(sorted, context.range, grouped);
     }
 
@@ -412,12 +469,12 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     for (const run_span& span : runs.entries) {
         const uint32_t entry = static_cast<uint32_t>(out.starts.size());
         out.starts.push_back(static_cast<uint32_t>(out.files.size()));
-        const listed_file& head = read.files[folders + runs.members[span.first]];
+        const listed_file& head = read.files[walk[runs.members[span.first]]];
         run_record run{entry, 0, 0, head.attributes, span.field_start, span.field_end, head.time, 0};
         bool same_case = true;
         const number_field field{span.field_start, span.field_end};
         for (uint32_t k = 0; k < span.count; ++k) {
-            const listed_file& m = read.files[folders + runs.members[span.first + k]];
+            const listed_file& m = read.files[walk[runs.members[span.first + k]]];
             out.files.push_back(m);
             if (k > 0) {
                 if (same_case && !same_outer_text<C>(std::basic_string_view<C>(read.names).substr(head.name_at, head.name_length),
@@ -429,7 +486,7 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
             run.size = m.size() > UINT64_MAX - run.size ? UINT64_MAX : run.size + m.size();
         }
         if (span.count < 2) continue;
-        const size_t first_at = folders + runs.members[span.first], last_at = folders + runs.members[span.first + span.count - 1];
+        const size_t first_at = walk[runs.members[span.first]], last_at = walk[runs.members[span.first + span.count - 1]];
         // Mixed case gives the lower-cased names (the pattern's own text keeps its case).
         auto name_at = [&](size_t i) {
             return same_case ? std::basic_string_view<C>(read.names).substr(read.files[i].name_at, read.files[i].name_length)

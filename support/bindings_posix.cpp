@@ -251,7 +251,6 @@ bool path_bytes(const char16_t* path, std::string& bytes) {
 // permission as read-only, every other file with the archive bit (as Windows
 // sets it on a file that was ever written).
 void fill_find_data(std::string_view name, const struct stat& st, win_find_data_w* data) {
-    *data = win_find_data_w{};
     const bool folder = S_ISDIR(st.st_mode);
     data->attributes = folder ? attribute_directory : attribute_archive;
     if (name.size() > 1 && name[0] == '.' && name != "..") data->attributes |= attribute_hidden;
@@ -262,9 +261,18 @@ void fill_find_data(std::string_view name, const struct stat& st, win_find_data_
     const uint64_t size = folder || st.st_size < 0 ? 0 : static_cast<uint64_t>(st.st_size);
     data->size_high = static_cast<uint32_t>(size >> 32);
     data->size_low = static_cast<uint32_t>(size);
-    const std::u16string wide = wide_of_name(name);
-    const size_t n = std::min(wide.size(), sizeof data->name / sizeof data->name[0] - 1);
-    std::memcpy(data->name, wide.data(), n * sizeof(char16_t));
+    data->reserved0 = data->reserved1 = 0;
+    data->short_name[0] = 0;
+    // Listings are read a file at a time: an ASCII name, as most are, is widened in place.
+    const size_t room = sizeof data->name / sizeof data->name[0] - 1;
+    size_t n = 0;
+    for (; n < name.size() && n < room && static_cast<unsigned char>(name[n]) < 0x80; ++n) data->name[n] = static_cast<char16_t>(name[n]);
+    if (n < name.size() && n < room) {
+        const std::u16string wide = wide_of_name(name);
+        n = std::min(wide.size(), room);
+        std::memcpy(data->name, wide.data(), n * sizeof(char16_t));
+    }
+    data->name[n] = 0;
 }
 
 // The next entry of a folder; false at its end (error_no_more_files) or when
