@@ -159,50 +159,77 @@ std::string shape_of(const std::string& folder) {
     return cut == std::string::npos ? folder : folder.substr(cut + 1);
 }
 
-// One folder listed by each side, plugin against the bare read, the median of the rounds.
+// The figures of one comparison: the median time of each side, and the median of the rounds'
+// own ratios (a round's two sides run back to back, so a busy spell of the machine cancels out).
+struct paired {
+    std::vector<double> bare, plugin;
+    void add(double b, double p) {
+        bare.push_back(b);
+        plugin.push_back(p);
+    }
+    double bare_ms() const { return median(bare) * 1000; }
+    double plugin_ms() const { return median(plugin) * 1000; }
+    double ratio() const {
+        std::vector<double> r;
+        for (size_t i = 0; i < bare.size(); ++i) r.push_back(plugin[i] / bare[i]);
+        return median(r);
+    }
+};
+
+// One folder listed by each side, plugin against the bare read; odd rounds run the plugin first,
+// so neither side always finds the other's leftovers in the caches and the heap.
 void listing(const std::string& folder, int rounds, const char* bits) {
     for (bool wide_side : {false, true}) {
-        std::vector<double> bare, through;
+        paired t;
         long files = 0, entries = 0;
-        (wide_side ? bare_read_w : bare_read_a)(folder);  // warm the cache for both
+        auto bare_read = wide_side ? bare_read_w : bare_read_a;
+        auto plugin_read = wide_side ? plugin_read_w : plugin_read_a;
+        bare_read(folder);  // warm the cache for both
         for (int r = 0; r < rounds; ++r) {
-            double t0 = seconds_now();
-            files = (wide_side ? bare_read_w : bare_read_a)(folder);
-            double t1 = seconds_now();
-            entries = (wide_side ? plugin_read_w : plugin_read_a)(folder);
-            double t2 = seconds_now();
-            bare.push_back(t1 - t0);
-            through.push_back(t2 - t1);
+            double b = 0, p = 0;
+            for (int side = 0; side < 2; ++side) {
+                double t0 = seconds_now();
+                if ((side + r) % 2 == 0)
+                    files = bare_read(folder), b = seconds_now() - t0;
+                else
+                    entries = plugin_read(folder), p = seconds_now() - t0;
+            }
+            t.add(b, p);
         }
-        const double b = median(bare) * 1000, p = median(through) * 1000;
         const char* side = wide_side ? "w" : "a";
-        std::printf("%-12s %-4s %9ld %9ld %11.1f %11.1f %7.2f\n", shape_of(folder).c_str(), side, files, entries, b, p,
-                    p / b);
-        std::printf("BENCH list.win%s.%s.%s.ratio %.2f\n", bits, side, shape_of(folder).c_str(), p / b);
+        std::printf("%-12s %-4s %9ld %9ld %11.1f %11.1f %7.2f\n", shape_of(folder).c_str(), side, files, entries,
+                    t.bare_ms(), t.plugin_ms(), t.ratio());
+        std::printf("BENCH list.win%s.%s.%s.ratio %.2f\n", bits, side, shape_of(folder).c_str(), t.ratio());
         std::fflush(stdout);
     }
 }
 
 // Copies the entries of `folder` into `target` as the host does (FsGetFileW one entry at a time,
 // with progress and flags 0), and the same real files with a bare CopyFileW loop into `bare`.
-struct copy_times {
-    double bare, plugin;
-};
-copy_times copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target) {
+// A round that starts with the plugin when plugin_first, so both sides find the sources in the
+// page cache equally often.
+void copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target,
+                bool plugin_first, paired& t) {
     const std::vector<std::wstring> files = real_files(folder);
     const std::wstring source = wide(folder);
-    double t0 = seconds_now();
-    for (const std::wstring& name : files)
-        CopyFileW((source + L"\\" + name).c_str(), (bare_target + L"\\" + name).c_str(), FALSE);
-    double t1 = seconds_now();
-    // The host lists the folder, then asks for each selected entry.
-    const std::vector<std::wstring> entries = plugin_entries(folder);
-    for (const std::wstring& name : entries) {
-        std::wstring remote = L"\\" + source + L"\\" + name, local = target + L"\\" + name;
-        fs.get_w(&remote[0], &local[0], 0, nullptr);
+    double b = 0, p = 0;
+    for (int side = 0; side < 2; ++side) {
+        double t0 = seconds_now();
+        if ((side == 0) != plugin_first) {
+            for (const std::wstring& name : files)
+                CopyFileW((source + L"\\" + name).c_str(), (bare_target + L"\\" + name).c_str(), FALSE);
+            b = seconds_now() - t0;
+        } else {
+            // The host lists the folder, then asks for each selected entry.
+            const std::vector<std::wstring> entries = plugin_entries(folder);
+            for (const std::wstring& name : entries) {
+                std::wstring remote = L"\\" + source + L"\\" + name, local = target + L"\\" + name;
+                fs.get_w(&remote[0], &local[0], 0, nullptr);
+            }
+            p = seconds_now() - t0;
+        }
     }
-    double t2 = seconds_now();
-    return {t1 - t0, t2 - t1};
+    t.add(b, p);
 }
 
 // Copying selections of k = n entries from n-file folders (ROOT\copy\singles_N: one file an
@@ -215,50 +242,60 @@ void copying(const std::string& root, int rounds, const char* bits) {
     const std::wstring target = scratch + L"\\plugin", bare_target = scratch + L"\\bare";
     CreateDirectoryW(target.c_str(), nullptr);
     CreateDirectoryW(bare_target.c_str(), nullptr);
+    // Wine creates each new file after reading the whole target folder, so a bare copy of n files
+    // costs n squared: the larger selections get fewer rounds (at least 5 up to 5,000 files when
+    // ROUNDS is 5), or one pass of the four sizes would take hours.
+    auto rounds_for = [&](int n) { return std::max(1, std::min(rounds, rounds * 5000 / n)); };
+    auto growth_of = [](double first_ms, double last_ms, int first_n, int last_n) {
+        return std::pow(last_ms / first_ms, std::log(2.0) / std::log(double(last_n) / first_n));
+    };
     for (const char* kind : {"singles", "runs"}) {
-        double first_ms = 0, last_ms = 0;
+        double first_ms = 0, last_ms = 0, first_bare = 0, last_bare = 0;
         int first_n = 0, last_n = 0;
         for (int n : {2500, 5000, 10000, 20000}) {
             const std::string folder = root + "\\copy\\" + kind + "_" + std::to_string(n);
-            std::vector<double> bare, plugin;
-            for (int r = 0; r < rounds; ++r) {
-                copy_times t = copy_round(folder, target, bare_target);
-                bare.push_back(t.bare);
-                plugin.push_back(t.plugin);
+            paired t;
+            for (int r = 0; r < rounds_for(n); ++r) {
+                copy_round(folder, target, bare_target, r % 2 == 1, t);
                 remove_files(target);
                 remove_files(bare_target);
             }
-            const double b = median(bare) * 1000, p = median(plugin) * 1000;
+            const double b = t.bare_ms(), p = t.plugin_ms();
             std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(), n, b, p,
-                        p / b);
-            std::printf("BENCH copy.win%s.%s.%d.ratio %.2f\n", bits, kind, n, p / b);
+                        t.ratio());
+            std::printf("BENCH copy.win%s.%s.%d.ratio %.2f\n", bits, kind, n, t.ratio());
             std::fflush(stdout);
             if (!first_n) {
                 first_n = n;
                 first_ms = p;
+                first_bare = b;
             }
             last_n = n;
             last_ms = p;
+            last_bare = b;
         }
-        const double growth = std::pow(last_ms / first_ms, std::log(2.0) / std::log(double(last_n) / first_n));
-        std::printf("BENCH copy.win%s.%s.growth %.2f\n", bits, kind, growth);
+        // The bare loop's own growth beside the plugin's: what Wine costs per doubling.
+        std::printf("BENCH copy.win%s.%s.growth %.2f\n", bits, kind, growth_of(first_ms, last_ms, first_n, last_n));
+        std::printf("BENCH copy.win%s.%s.bare_growth %.2f\n", bits, kind,
+                    growth_of(first_bare, last_bare, first_n, last_n));
     }
     for (const char* which : {"run_10000", "run_2g"}) {
         const std::string folder = root + "\\copy\\" + which;
-        std::vector<double> bare, plugin;
-        for (int r = 0; r < rounds; ++r) {
-            copy_times t = copy_round(folder, target, bare_target);
-            bare.push_back(t.bare);
-            plugin.push_back(t.plugin);
+        paired t;
+        const int times = std::string(which) == "run_2g" ? rounds : rounds_for(10000);
+        for (int r = 0; r < times; ++r) {
+            copy_round(folder, target, bare_target, r % 2 == 1, t);
             remove_files(target);
             remove_files(bare_target);
         }
-        const double b = median(bare) * 1000, p = median(plugin) * 1000;
-        std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), b, p, p / b);
-        if (std::string(which) == "run_2g")
-            std::printf("BENCH copy.progress.overhead %.2f\n", p / b);
+        std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), t.bare_ms(), t.plugin_ms(),
+                    t.ratio());
+        if (std::string(which) == "run_2g") {
+            std::printf("BENCH copy.win%s.progress.overhead %.2f\n", bits, t.ratio());
+            if (std::string(bits) == "64") std::printf("BENCH copy.progress.overhead %.2f\n", t.ratio());
+        }
         else
-            std::printf("BENCH copy.win%s.run_10000.ratio %.2f\n", bits, p / b);
+            std::printf("BENCH copy.win%s.run_10000.ratio %.2f\n", bits, t.ratio());
         std::fflush(stdout);
     }
     RemoveDirectoryW(target.c_str());
