@@ -207,7 +207,8 @@ void listing(const std::string& folder, int rounds, const char* bits) {
 // Copies the entries of `folder` into `target` as the host does (FsGetFileW one entry at a time,
 // with progress and flags 0), and the same real files with a bare CopyFileW loop into `bare`.
 // A round that starts with the plugin when plugin_first, so both sides find the sources in the
-// page cache equally often.
+// page cache equally often. Each side's copies are deleted before the other side starts: the
+// second would otherwise write while the kernel flushes the first one's gigabytes.
 void copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target,
                 bool plugin_first, paired& t) {
     const std::vector<std::wstring> files = real_files(folder);
@@ -219,6 +220,7 @@ void copy_round(const std::string& folder, const std::wstring& target, const std
             for (const std::wstring& name : files)
                 CopyFileW((source + L"\\" + name).c_str(), (bare_target + L"\\" + name).c_str(), FALSE);
             b = seconds_now() - t0;
+            remove_files(bare_target);
         } else {
             // The host lists the folder, then asks for each selected entry.
             const std::vector<std::wstring> entries = plugin_entries(folder);
@@ -227,6 +229,7 @@ void copy_round(const std::string& folder, const std::wstring& target, const std
                 fs.get_w(&remote[0], &local[0], 0, nullptr);
             }
             p = seconds_now() - t0;
+            remove_files(target);
         }
     }
     t.add(b, p);
@@ -257,8 +260,6 @@ void copying(const std::string& root, int rounds, const char* bits) {
             paired t;
             for (int r = 0; r < rounds_for(n); ++r) {
                 copy_round(folder, target, bare_target, r % 2 == 1, t);
-                remove_files(target);
-                remove_files(bare_target);
             }
             const double b = t.bare_ms(), p = t.plugin_ms();
             std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(), n, b, p,
@@ -285,8 +286,6 @@ void copying(const std::string& root, int rounds, const char* bits) {
         const int times = std::string(which) == "run_2g" ? rounds : rounds_for(10000);
         for (int r = 0; r < times; ++r) {
             copy_round(folder, target, bare_target, r % 2 == 1, t);
-            remove_files(target);
-            remove_files(bare_target);
         }
         std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), t.bare_ms(), t.plugin_ms(),
                     t.ratio());

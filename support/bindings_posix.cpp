@@ -439,7 +439,7 @@ uint32_t copy_bytes(int from, int to, copy_report& report, const int32_t* cancel
         if (cancel && *cancel) return error_request_aborted;
         ssize_t n;
         if (buffer.empty()) {
-            n = copy_file_range(from, nullptr, to, nullptr, copy_chunk_bytes, 0);
+            n = copy_file_range(from, nullptr, to, nullptr, kernel_copy_chunk_bytes, 0);
             // Not offered between these two (other file systems on older kernels): by hand.
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
                 buffer.resize(copy_chunk_bytes);

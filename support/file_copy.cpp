@@ -1,7 +1,6 @@
 // One file copied in chunks, telling a progress routine after each and stopping when it says so: CopyFileEx by hand.
 #include "support/file_copy.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "support/handles.h"
@@ -53,10 +52,7 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
         return answer != progress_cancel && answer != progress_stop;
     };
     if (!told(0, callback_stream_switch)) return fail(error_request_aborted);
-    // A buffer no larger than the file needs: Wine touches every page of a
-    // read's buffer, and 4 MiB of fresh pages cost more than a small file's copy.
-    const uint32_t size = static_cast<uint32_t>(
-        std::min<int64_t>(copy_chunk_bytes, std::max<int64_t>(total + 1, int64_t{64} << 10)));
+    const uint32_t size = copy_chunk_bytes;
     std::unique_ptr<char[]> buffer(new char[size]);
     for (int64_t done = 0;;) {
         if (cancel && *cancel) return fail(error_request_aborted);

@@ -82,7 +82,7 @@ TEST_F(progress_e2e, percents_rise_in_steps_to_100_over_large_members_on_both_si
     plugin& p = the_plugin();
     EXPECT_EQ(p.get_w(remote(), local()), 0);
     EXPECT_EQ(progress_fault(p.wide_reports, true), "");
-    EXPECT_GE(distinct_percents(p.wide_reports), 20u) << "36 chunks of 4 MiB: " << percents(p.wide_reports);
+    EXPECT_GE(distinct_percents(p.wide_reports), 20u) << "three members of 48 MiB: " << percents(p.wide_reports);
     EXPECT_EQ(p.wide_reports.back().source, utf8(remote()));
     EXPECT_EQ(p.wide_reports.back().target, utf8(local()));
     for (int i = 1; i <= 3; ++i) EXPECT_EQ(file_digest(target(i)), file_digest(member(i))) << i;

@@ -14,6 +14,7 @@
 #include "plugin/enumeration.h"
 #include "plugin/startup.h"
 #include "sequence/shown_listing.h"
+#include "support/file_copy.h"
 
 using namespace tallyrun;
 
@@ -457,7 +458,7 @@ TEST_F(long_copy, percentages_rise_by_the_bytes_and_never_pass_100) {
 }
 
 TEST_F(long_copy, time_passing_is_told_even_when_the_percent_stands_still) {
-    disk.add_file("C:\\huge\\disc.iso", 40ull << 30, shot);  // 10240 chunks: a percent every 102
+    disk.add_file("C:\\huge\\disc.iso", uint64_t{copy_chunk_bytes} * 10240, shot);  // a percent every 102 chunks
     disk.ms_per_chunk = 60;
     EXPECT_EQ(get("\\C:\\huge\\disc.iso", "D:\\out\\disc.iso"), fs_ok);
     // Every fourth chunk 240 ms have passed; the percent rises only every 102.
