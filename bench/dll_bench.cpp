@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/paired.h"
+
 namespace {
 
 using find_first_a = HANDLE(WINAPI*)(char*, WIN32_FIND_DATAA*);
@@ -142,11 +144,6 @@ void remove_files(const std::wstring& folder) {
     }
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 size_t working_set() {
     PROCESS_MEMORY_COUNTERS c{};
     c.cb = sizeof c;
@@ -159,28 +156,11 @@ std::string shape_of(const std::string& folder) {
     return cut == std::string::npos ? folder : folder.substr(cut + 1);
 }
 
-// The figures of one comparison: the median time of each side, and the median of the rounds'
-// own ratios (a round's two sides run back to back, so a busy spell of the machine cancels out).
-struct paired {
-    std::vector<double> bare, plugin;
-    void add(double b, double p) {
-        bare.push_back(b);
-        plugin.push_back(p);
-    }
-    double bare_ms() const { return median(bare) * 1000; }
-    double plugin_ms() const { return median(plugin) * 1000; }
-    double ratio() const {
-        std::vector<double> r;
-        for (size_t i = 0; i < bare.size(); ++i) r.push_back(plugin[i] / bare[i]);
-        return median(r);
-    }
-};
-
 // One folder listed by each side, plugin against the bare read; odd rounds run the plugin first,
 // so neither side always finds the other's leftovers in the caches and the heap.
 void listing(const std::string& folder, int rounds, const char* bits) {
     for (bool wide_side : {false, true}) {
-        paired t;
+        tallyrun_bench::paired t;
         long files = 0, entries = 0;
         auto bare_read = wide_side ? bare_read_w : bare_read_a;
         auto plugin_read = wide_side ? plugin_read_w : plugin_read_a;
@@ -198,7 +178,7 @@ void listing(const std::string& folder, int rounds, const char* bits) {
         }
         const char* side = wide_side ? "w" : "a";
         std::printf("%-12s %-4s %9ld %9ld %11.1f %11.1f %7.2f\n", shape_of(folder).c_str(), side, files, entries,
-                    t.bare_ms(), t.plugin_ms(), t.ratio());
+                    t.bare_ms(), t.ours_ms(), t.ratio());
         std::printf("BENCH list.win%s.%s.%s.ratio %.2f\n", bits, side, shape_of(folder).c_str(), t.ratio());
         std::fflush(stdout);
     }
@@ -210,7 +190,7 @@ void listing(const std::string& folder, int rounds, const char* bits) {
 // page cache equally often. Each side's copies are deleted before the other side starts: the
 // second would otherwise write while the kernel flushes the first one's gigabytes.
 void copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target,
-                bool plugin_first, paired& t) {
+                bool plugin_first, tallyrun_bench::paired& t) {
     const std::vector<std::wstring> files = real_files(folder);
     const std::wstring source = wide(folder);
     double b = 0, p = 0;
@@ -257,11 +237,11 @@ void copying(const std::string& root, int rounds, const char* bits) {
         int first_n = 0, last_n = 0;
         for (int n : {2500, 5000, 10000, 20000}) {
             const std::string folder = root + "\\copy\\" + kind + "_" + std::to_string(n);
-            paired t;
+            tallyrun_bench::paired t;
             for (int r = 0; r < rounds_for(n); ++r) {
                 copy_round(folder, target, bare_target, r % 2 == 1, t);
             }
-            const double b = t.bare_ms(), p = t.plugin_ms();
+            const double b = t.bare_ms(), p = t.ours_ms();
             std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(), n, b, p,
                         t.ratio());
             std::printf("BENCH copy.win%s.%s.%d.ratio %.2f\n", bits, kind, n, t.ratio());
@@ -282,12 +262,12 @@ void copying(const std::string& root, int rounds, const char* bits) {
     }
     for (const char* which : {"run_10000", "run_2g"}) {
         const std::string folder = root + "\\copy\\" + which;
-        paired t;
+        tallyrun_bench::paired t;
         const int times = std::string(which) == "run_2g" ? rounds : rounds_for(10000);
         for (int r = 0; r < times; ++r) {
             copy_round(folder, target, bare_target, r % 2 == 1, t);
         }
-        std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), t.bare_ms(), t.plugin_ms(),
+        std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), t.bare_ms(), t.ours_ms(),
                     t.ratio());
         if (std::string(which) == "run_2g") {
             std::printf("BENCH copy.win%s.progress.overhead %.2f\n", bits, t.ratio());

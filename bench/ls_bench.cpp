@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/paired.h"
 #include "sequence/seq_dir.h"
 #include "support/bindings.h"
 #include "support/bindings_posix.h"
@@ -23,11 +24,6 @@ namespace {
 
 double seconds_now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // What any program that shows a folder must do at least: each name and its stat.
@@ -69,7 +65,7 @@ int main(int argc, char** argv) {
     std::printf("%-12s %10s %12s %12s %8s\n", "shape", "files", "bare ms", "lister ms", "ratio");
     for (int f = 3; f < argc; ++f) {
         const std::string folder = argv[f];
-        std::vector<double> bare, lister, ratios;
+        tallyrun_bench::paired t;
         long files = 0, entries = 0;
         unsigned long long bare_bytes = 0, lister_bytes = 0;
         // Alternate which goes first so that neither always gets the warmer cache.
@@ -83,9 +79,7 @@ int main(int argc, char** argv) {
                     entries = lister_read(folder, lister_bytes), p = seconds_now() - t;
             }
             if (r == 0) continue;  // the first round fills the cache
-            bare.push_back(b);
-            lister.push_back(p);
-            ratios.push_back(p / b);
+            t.add(b, p);
         }
         if (files < 0 || entries < 0) {
             std::fprintf(stderr, "ls_bench: cannot read %s\n", folder.c_str());
@@ -96,11 +90,9 @@ int main(int argc, char** argv) {
                          folder.c_str(), lister_bytes, bare_bytes);
             return 1;
         }
-        // The median of the rounds' own ratios: a round's two reads run back to back, so a busy
-        // spell of the machine falls on both.
-        const double b = median(bare) * 1000, p = median(lister) * 1000, ratio = median(ratios);
-        std::printf("%-12s %10ld %12.1f %12.1f %8.2f\n", shape_of(folder).c_str(), files, b, p, ratio);
-        std::printf("BENCH native.%s.%s.ratio %.2f\n", shape_of(folder).c_str(), count.c_str(), ratio);
+        std::printf("%-12s %10ld %12.1f %12.1f %8.2f\n", shape_of(folder).c_str(), files, t.bare_ms(), t.ours_ms(),
+                    t.ratio());
+        std::printf("BENCH native.%s.%s.ratio %.2f\n", shape_of(folder).c_str(), count.c_str(), t.ratio());
     }
     return 0;
 }

@@ -52,12 +52,11 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
         return answer != progress_cancel && answer != progress_stop;
     };
     if (!told(0, callback_stream_switch)) return fail(error_request_aborted);
-    const uint32_t size = copy_chunk_bytes;
-    std::unique_ptr<char[]> buffer(new char[size]);
+    std::unique_ptr<char[]> buffer(new char[copy_chunk_bytes]);
     for (int64_t done = 0;;) {
         if (cancel && *cancel) return fail(error_request_aborted);
         uint32_t got = 0, put = 0;
-        if (!win.ReadFile(from.h, buffer.get(), size, &got, nullptr)) return fail(last_error());
+        if (!win.ReadFile(from.h, buffer.get(), copy_chunk_bytes, &got, nullptr)) return fail(last_error());
         if (got == 0) break;
         if (!win.WriteFile(to.h, buffer.get(), got, &put, nullptr)) return fail(last_error());
         if (put != got) return fail(error_disk_full);
