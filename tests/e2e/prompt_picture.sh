@@ -6,6 +6,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 passed=0 failed=0
 check() { if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi; }
 win() { printf 'Z:%s' "${1//\//\\}"; }
+"$here/tools/wine-run" --can-run "$host" || exit 77
 
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
