@@ -45,7 +45,7 @@ std::string ascii_of(std::basic_string_view<C> digits) {
     return std::string(digits.begin(), digits.end());
 }
 
-// Every run's "Missing": the runs of one name length and number field share
+// Every run's "Missing" (the caller holds kept.lock): the runs of one name length and number field share
 // one table of the folder's numbers by their lowered text around the field.
 template <typename C>
 void find_missing(kept_listing<C>& kept) {
@@ -115,6 +115,7 @@ int32_t get_value(const C* file_name, int32_t field, void* value, int32_t max_le
         const std::basic_string_view<C> member = l.name_of(l.files[e.first + (field == field_first ? 0 : e.count - 1)]);
         shown = ascii_of(slice(member, e.field_start, e.field_end));
     } else {
+        std::lock_guard<std::mutex> hold(found.kept->lock);
         if (!found.kept->missing_known) find_missing(*found.kept);
         auto it = found.kept->missing.find(static_cast<uint32_t>(found.index));
         if (it == found.kept->missing.end()) return ft_fieldempty;

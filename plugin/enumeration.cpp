@@ -18,19 +18,27 @@ namespace {
 // The listings of one side: kept by number, the most recently listed folders first.
 template <typename C>
 struct listing_table {
-    std::map<int64_t, kept_listing<C>> listings;
+    std::map<int64_t, listing_ref<C>> listings;
     std::deque<std::basic_string<C>> recent_folders;  // each once
 };
 
+// A search handle holds its listing itself, so that no release of the tables
+// can take it away while the host reads it.
 struct search_handle {
-    bool wide = false;
     char current_drive[4] = {0, 0, 0, 0};  // drive listing only: "C:"
-    int64_t number = -1;                   // listing read, -1 for the drive listing
+    listing_ref<char> narrow;               // the listing read; neither for the drive listing
+    listing_ref<char16_t> wide;
+    bool wide_side = false;
+    size_t cursor = 1;  // 1-based position of the next entry to report
 };
 
 // Listing numbers rise for the life of the DLL and are never reused, so a
-// stale number can never reach another folder's listing.
+// stale number can never reach another folder's listing. Every exported
+// function may run on any thread: the tables and handles are read and changed
+// only under `lock`, which is never held while a folder is read, a message
+// shown or a file copied.
 struct tables {
+    std::mutex lock;
     listing_table<char> narrow;
     listing_table<char16_t> wide;
     int64_t last_number = 0;
@@ -47,28 +55,38 @@ listing_table<C>& table_of() {
     }
 }
 
+template <typename C>
+listing_ref<C>& side_of(search_handle& h) {
+    if constexpr (std::is_same_v<C, char>) {
+        return h.narrow;
+    } else {
+        return h.wide;
+    }
+}
+
 // The host's "no time" marker; the listing's own marker would read as a date
 // tens of thousands of years away.
 constexpr uint32_t host_no_time_low = 0xFFFFFFFEu;
 constexpr size_t host_path_limit_w = unit<char16_t>::longest_path;
 
+// The caller holds state.lock.
 template <typename C>
-int64_t latest_of(const std::basic_string<C>& key) {
+listing_ref<C> latest_of(const std::basic_string<C>& key) {
     auto& listings = table_of<C>().listings;
     for (auto it = listings.rbegin(); it != listings.rend(); ++it)
-        if (it->second.key == key) return it->first;
-    return -1;
+        if (it->second->key == key) return it->second;
+    return nullptr;
 }
 
-// Keeps what an open handle reads and the latest listing of each recent
-// folder; releases everything else.
+// Keeps the latest listing of each recent folder and releases the others
+// (a handle's own listing lives as long as the handle). The caller holds state.lock.
 template <typename C>
 void release_unused() {
     listing_table<C>& t = table_of<C>();
-    std::map<int64_t, bool> wanted;
-    for (const auto& key : t.recent_folders) wanted[latest_of(key)] = true;
+    std::map<const kept_listing<C>*, bool> wanted;
+    for (const auto& key : t.recent_folders) wanted[latest_of(key).get()] = true;
     for (auto it = t.listings.begin(); it != t.listings.end();) {
-        if (it->second.readers > 0 || wanted.count(it->first))
+        if (wanted.count(it->second.get()))
             ++it;
         else
             it = t.listings.erase(it);
@@ -76,17 +94,18 @@ void release_unused() {
 }
 
 template <typename C>
-int64_t keep(const std::basic_string<C>& key, listing<C>&& data) {
+listing_ref<C> keep(const std::basic_string<C>& key, listing<C>&& data) {
+    auto k = std::make_shared<kept_listing<C>>();
+    k->key = key;
+    k->data = std::move(data);
+    std::lock_guard<std::mutex> hold(state.lock);
     listing_table<C>& t = table_of<C>();
-    kept_listing<C> k;
-    k.key = key;
-    k.data = std::move(data);
-    int64_t number = ++state.last_number;
-    t.listings.emplace(number, std::move(k));
+    t.listings.emplace(++state.last_number, k);
     t.recent_folders.erase(std::remove(t.recent_folders.begin(), t.recent_folders.end(), key), t.recent_folders.end());
     t.recent_folders.push_front(key);
     if (t.recent_folders.size() > kept_folders) t.recent_folders.pop_back();
-    return number;
+    release_unused<C>();
+    return k;
 }
 
 void set_last_error(uint32_t error) {
@@ -125,42 +144,22 @@ bool next_drive(char from, search_handle& h, typename unit<C>::find_data* data) 
 template <typename C>
 void write_entry(kept_listing<C>& k, size_t i, typename unit<C>::find_data* data) {
     const entry_view<C> e = k.data.entry(i);
-    write_find_entry<C>(e.name, k.shown_time(e.time), e.attributes, e.size, data);
+    write_find_entry<C>(e.name, k.shown_time(i), e.attributes, e.size, data);
 }
 
 // Lists the folder of search_path ("C:\photos\*.*"), keeps the listing and
-// writes its first entry; the listing number, or -1 when the folder cannot be
-// listed or holds nothing (nothing is kept then).
+// writes its first entry; null when the folder cannot be listed or holds
+// nothing (nothing is kept then).
 template <typename C>
-int64_t find_first_file(std::basic_string_view<C> search_path, typename unit<C>::find_data* data) {
+listing_ref<C> find_first_file(std::basic_string_view<C> search_path, typename unit<C>::find_data* data) {
     listing<C> made;
-    if (!seq_dir(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return -1;
-    const int64_t number = keep(folder_key<C>(file_path(search_path, C(path_separator))), std::move(made));
-    kept_listing<C>& k = table_of<C>().listings[number];
-    write_entry(k, 0, data);
-    k.cursor = 2;
-    return number;
-}
-
-// Writes the next entry of a kept listing: 1, or 0 at its end or when released.
-template <typename C>
-int find_next_file(int64_t number, typename unit<C>::find_data* data) {
-    auto& listings = table_of<C>().listings;
-    auto it = listings.find(number);
-    if (it == listings.end()) return 0;
-    kept_listing<C>& k = it->second;
-    if (k.cursor < 1 || k.cursor > k.data.entry_count()) return 0;
-    write_entry(k, k.cursor - 1, data);
-    ++k.cursor;
-    return 1;
+    if (!seq_dir(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
+    listing_ref<C> k = keep(folder_key<C>(file_path(search_path, C(path_separator))), std::move(made));
+    write_entry(*k, 0, data);
+    return k;
 }
 
 win_handle to_handle(uintptr_t id) { return reinterpret_cast<win_handle>(id); }
-
-search_handle* find_handle_of(win_handle handle) {
-    auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
-    return it == state.handles.end() ? nullptr : &it->second;
-}
 
 // A wide path the host may pass: not too long, and nothing that Windows would
 // read as a pattern or a device name instead of a folder (a POSIX name may
@@ -178,7 +177,7 @@ win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data)
     while (!p.empty() && p.back() == C(path_separator)) p.pop_back();
 
     search_handle h;
-    h.wide = sizeof(C) == 2;
+    h.wide_side = sizeof(C) == 2;
     if (p.empty() && drives_at_root) {
         data->attributes = directory_bit;
         data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
@@ -188,28 +187,40 @@ win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data)
         }
     } else {
         const std::basic_string<C> search_path = search_pattern<C>(real_path<C>(p));
-        h.number = find_first_file<C>(search_path, data);
-        if (h.number < 0) {
-            const uint32_t error = listing_failure<C>(search_path);
-            release_unused<C>();
-            set_last_error(error);
+        side_of<C>(h) = find_first_file<C>(search_path, data);
+        if (!side_of<C>(h)) {
+            set_last_error(listing_failure<C>(search_path));
             return invalid_handle;
         }
-        table_of<C>().listings[h.number].readers++;
-        release_unused<C>();
+        h.cursor = 2;
     }
-    uintptr_t id = ++state.last_handle;
-    state.handles[id] = h;
+    std::lock_guard<std::mutex> hold(state.lock);
+    const uintptr_t id = ++state.last_handle;
+    state.handles[id] = std::move(h);
     return to_handle(id);
 }
 
 template <typename C>
 int32_t find_next(win_handle handle, typename unit<C>::find_data* data) {
-    search_handle* h = find_handle_of(handle);
-    if (!h || !data || h->wide != (sizeof(C) == 2)) return 0;
-    if (h->number != -1) return find_next_file<C>(h->number, data);
-    char from = static_cast<char>(h->current_drive[0] + 1);
-    return next_drive<C>(from, *h, data) ? 1 : 0;
+    if (!data) return 0;
+    listing_ref<C> listing;
+    size_t at = 0;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
+        if (it == state.handles.end() || it->second.wide_side != (sizeof(C) == 2)) return 0;
+        search_handle& h = it->second;
+        if (!side_of<C>(h)) {
+            const char from = static_cast<char>(h.current_drive[0] + 1);
+            return next_drive<C>(from, h, data) ? 1 : 0;
+        }
+        listing = side_of<C>(h);
+        at = h.cursor;
+        if (at < 1 || at > listing->data.entry_count()) return 0;
+        ++h.cursor;
+    }
+    write_entry(*listing, at - 1, data);
+    return 1;
 }
 
 }  // namespace
@@ -231,6 +242,7 @@ void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t a
 
 template <typename C>
 int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
+    std::lock_guard<std::mutex> hold(lock);
     case_map<C>& mapping = case_mapping();
     auto lowered = [&](std::basic_string_view<C> s) {
         std::basic_string<C> l(s);
@@ -263,6 +275,22 @@ int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
 }
 
 template <typename C>
+file_time kept_listing<C>::shown_time(size_t i) {
+    const entry_view<C> e = data.entry(i);
+    local_step step = e.time;
+    if (!host_has_no_time && step == no_step) {
+        for (uint32_t k = e.first; k < e.first + e.count; ++k)
+            if (data.files[k].time != no_step && (step == no_step || data.files[k].time > step)) step = data.files[k].time;
+        if (step == no_step) step = 0;
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    const file_time shown = shown_times.get(step, host_time);
+    // A conversion that fails leaves the host a time it cannot hold.
+    if (!host_has_no_time && shown == no_time) return shown_times.get(0, host_time);
+    return shown;
+}
+
+template <typename C>
 std::basic_string<C> folder_key(std::basic_string_view<C> folder) {
     std::basic_string<C> key(folder);
     if (paths_ignore_case) {
@@ -274,16 +302,15 @@ std::basic_string<C> folder_key(std::basic_string_view<C> folder) {
 }
 
 template <typename C>
-kept_listing<C>* folder_listing(std::basic_string_view<C> folder) {
+listing_ref<C> folder_listing(std::basic_string_view<C> folder) {
     const std::basic_string<C> key = folder_key(folder);
-    int64_t number = latest_of(key);
-    if (number < 0) {
-        listing<C> made;
-        if (!seq_dir<C>(search_pattern(folder), ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
-        number = keep(key, std::move(made));
-        release_unused<C>();
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        if (listing_ref<C> kept = latest_of(key)) return kept;
     }
-    return &table_of<C>().listings[number];
+    listing<C> made;
+    if (!seq_dir<C>(search_pattern(folder), ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
+    return keep(key, std::move(made));
 }
 
 template <typename C>
@@ -338,27 +365,18 @@ int32_t FsFindNext(win_handle handle, win_find_data* data) { return find_next<ch
 int32_t FsFindNextW(win_handle handle, win_find_data_w* data) { return find_next<char16_t>(handle, data); }
 
 int32_t FsFindClose(win_handle handle) {
-    auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == state.handles.end()) return 0;
-    const search_handle h = it->second;
-    state.handles.erase(it);
-    auto close = [&](auto& table) {
-        auto kept = table.listings.find(h.number);
-        if (kept != table.listings.end()) kept->second.readers--;
-    };
-    if (h.wide) {
-        close(state.wide);
-        release_unused<char16_t>();
-    } else {
-        close(state.narrow);
-        release_unused<char>();
-    }
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.handles.erase(reinterpret_cast<uintptr_t>(handle));
     return 0;
 }
 
-size_t kept_listing_count() { return state.narrow.listings.size() + state.wide.listings.size(); }
+size_t kept_listing_count() {
+    std::lock_guard<std::mutex> hold(state.lock);
+    return state.narrow.listings.size() + state.wide.listings.size();
+}
 
 void reset_listings() {
+    std::lock_guard<std::mutex> hold(state.lock);
     state.narrow = listing_table<char>{};
     state.wide = listing_table<char16_t>{};
     state.handles.clear();
@@ -368,7 +386,7 @@ void reset_listings() {
     template struct kept_listing<C>;                                                                        \
     template struct found_entry<C>;                                                                         \
     template bool find_entry_in<C>(std::basic_string_view<C>, std::basic_string_view<C>, found_entry<C>&);  \
-    template kept_listing<C>* folder_listing<C>(std::basic_string_view<C>);                                 \
+    template listing_ref<C> folder_listing<C>(std::basic_string_view<C>);                                 \
     template std::basic_string<C> folder_key<C>(std::basic_string_view<C>);                                 \
     template void write_find_entry<C>(std::basic_string_view<C>, file_time, uint32_t, uint64_t,            \
                                       typename unit<C>::find_data*);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,19 +39,24 @@ int32_t FsFindClose(win_handle handle);
 // A listing as the plugin keeps it, with what retrieval and the columns look
 // up in it. An entry is found by its name with case ignored, through a hash of
 // the lowered names made at the first look-up.
+//
+// Threads: a kept listing is shared by whoever holds it (a search handle, a
+// copy, a column query, a local-name look-up) and may be read from any thread.
+// `data` never changes once built; the members made at the first ask (the
+// index, the case map, the shown times, the "Missing" values) are made and
+// read under `lock`.
 template <typename C>
 struct kept_listing {
     std::basic_string<C> key;  // folder_key of its folder
     listing<C> data;
-    size_t cursor = 1;  // 1-based position of the next entry to report
-    int readers = 0;    // open search handles on it
+    std::mutex lock;  // guards every member below
     std::vector<uint32_t> index;  // entry + 1 by hash of the lowered name; 0 for a free slot
     std::unique_ptr<case_map<C>> cases;  // made at the first look-up
     recent_conversions<local_step, file_time> shown_times;
     bool missing_known = false;  // the columns' "Missing" of every run, made at the first ask
     std::unordered_map<uint32_t, std::string> missing;  // by entry; runs with nothing missing are absent
 
-    // The case mapping of look-ups in this listing.
+    // The case mapping of look-ups in this listing; the caller holds `lock`.
     case_map<C>& case_mapping() {
         if (!cases) cases = std::make_unique<case_map<C>>();
         return *cases;
@@ -58,21 +64,29 @@ struct kept_listing {
 
     // The first entry whose name equals name with case ignored, or -1.
     int64_t find(std::basic_string_view<C> name);
-    // The time the host is shown for a time of the listing.
-    file_time shown_time(local_step step) { return shown_times.get(step, host_time); }
+    // What the host is shown of entry i's last-write time: its own, as a
+    // FILETIME. Where the host has a "no time" marker (Windows), a run of
+    // members of differing times shows none; Double Commander 1.0 has no such
+    // marker and fails a copy on it, so on Linux such a run shows its newest
+    // member's time, and a time that cannot be converted the earliest one a
+    // listing holds.
+    file_time shown_time(size_t i);
 };
+
+template <typename C>
+using listing_ref = std::shared_ptr<kept_listing<C>>;
 
 // The kept listing of the folder ("C:\photos\", "C:\photos" or "C:") made most
 // recently on this side, else a fresh listing of it, kept like one the host
 // asked for. Null when the folder cannot be listed or holds nothing.
 template <typename C>
-kept_listing<C>* folder_listing(std::basic_string_view<C> folder);
+listing_ref<C> folder_listing(std::basic_string_view<C> folder);
 
 // The entry that name (case ignored) is in the kept listing of a real folder
 // (listed afresh when there is none), and the paths of its real files.
 template <typename C>
 struct found_entry {
-    kept_listing<C>* kept = nullptr;
+    listing_ref<C> kept;
     size_t index = 0;
     std::basic_string<C> folder;  // the real folder, ending in a separator
 
@@ -92,7 +106,8 @@ std::basic_string<C> folder_key(std::basic_string_view<C> folder);
 
 // Writes one entry into the host's record: name (at most 259 units and a
 // zero), last-write time (no time as the host's marker 0xFFFFFFFE,
-// 0xFFFFFFFF), attributes and both size halves. Nothing else is touched.
+// 0xFFFFFFFF, where the host has one), attributes and both size halves.
+// Nothing else is touched.
 template <typename C>
 void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t attributes, uint64_t size,
                       typename unit<C>::find_data* data);

@@ -117,7 +117,21 @@ int32_t preview_bitmap(C* remote_name) {
     return fs_bitmap_extract_yourself + fs_bitmap_cache;
 }
 
+template <typename C>
+bool local_name(C* remote_name, int32_t max_length) {
+    if (!remote_name || max_length < 1) return false;
+    found_entry<C> found;
+    if (!entry_of_host_path<C>(peek_string(remote_name), found) || found.view().count == 0) return false;
+    const std::basic_string<C> real = found.real_path_of(0);
+    if (real.size() >= static_cast<size_t>(max_length)) return false;
+    poke_string<C>(remote_name, real, static_cast<size_t>(max_length));
+    return true;
+}
+
 }  // namespace
+
+bool FsGetLocalName(char* remote_name, int32_t max_length) { return local_name(remote_name, max_length); }
+bool FsGetLocalNameW(char16_t* remote_name, int32_t max_length) { return local_name(remote_name, max_length); }
 
 int32_t FsExecuteFile(win_handle main_window, char* remote_name, const char* verb) {
     return execute_file<char>(main_window, remote_name, verb);

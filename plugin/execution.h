@@ -41,4 +41,13 @@ int32_t FsExecuteFileW(win_handle main_window, char16_t* remote_name, const char
 int32_t FsGetPreviewBitmap(char* remote_name, int32_t width, int32_t height, win_handle* bitmap);
 int32_t FsGetPreviewBitmapW(char16_t* remote_name, int32_t width, int32_t height, win_handle* bitmap);
 
+// The real file an entry stands for, for a host that views, edits and opens
+// files where they are (Double Commander, with FsLinksToLocalFiles): a run's
+// first member, a single file itself, written into remote_name (a buffer of
+// max_length units with the zero). False, and remote_name unchanged, for the
+// root, a drive, a folder, an unknown entry or a path that does not fit: the
+// host then keeps the entry inside the plugin. Safe on any thread.
+bool FsGetLocalName(char* remote_name, int32_t max_length);
+bool FsGetLocalNameW(char16_t* remote_name, int32_t max_length);
+
 }  // namespace tallyrun

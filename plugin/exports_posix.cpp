@@ -196,6 +196,20 @@ TR_EXPORT int FsExecuteFileW(void* main_window, char16_t* remote_name, char16_t*
     }
 }
 
+// Double Commander then views (F3), edits (F4), quick-views and opens the
+// real files where they are instead of copying them out first (FsGetLocalNameW);
+// copies still come through FsGetFileW. The host reads a one-byte boolean.
+TR_EXPORT int FsLinksToLocalFiles() { return 1; }
+
+TR_EXPORT int FsGetLocalNameW(char16_t* remote_name, int max_length) {
+    try {
+        start_once();
+        return tallyrun::FsGetLocalNameW(remote_name, max_length) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 TR_EXPORT int FsContentGetSupportedField(int field_index, char* field_name, char* units, int max_length) {
     try {
         start_once();

@@ -20,7 +20,7 @@ struct listed_file {
     uint32_t name_at;      // its name's first unit in listing::names
     uint16_t name_length;
     uint8_t attributes;    // read-only 1, hidden 2, system 4, volume label 8, directory 16, archive 32
-    uint8_t spare;
+    uint8_t lone;          // 1: never a member of a run (a link that names no file)
     local_step time;       // last write, local, at DOS resolution; no_step when no DOS date holds it
     uint32_t size_low, size_high;
 

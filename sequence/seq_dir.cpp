@@ -47,7 +47,9 @@ bool add_found(folder_read<C>& out, const typename unit<C>::find_data& d, step_m
     const uint32_t attributes = d.attributes & 0x3F;
     const uint64_t size = static_cast<uint64_t>(d.size_high) << 32 | d.size_low;
     const local_step time = memo.get(ticks_in(d.last_write_time) / ticks_per_step, local_step_of_utc_step);
-    return out.add(std::basic_string_view<C>(d.name, name_length(d.name, 260)), attributes, size, time);
+    // Where listings follow links, a link left as itself names no file: it can be no member.
+    const bool lone = listings_follow_links && d.reserved0 == io_reparse_tag_symlink;
+    return out.add(std::basic_string_view<C>(d.name, name_length(d.name, 260)), attributes, size, time, lone);
 }
 
 // What one listing needs besides the folder: its case mapping, its name
@@ -263,15 +265,40 @@ bool keeps_prefixes_together(const units_met& units, case_map<C>& cases) {
     return true;
 }
 
+// The runs found among the joinable places of the walk, with every lone
+// place as an entry of one file, all in the order of their first members.
+found_runs with_lone_files(const found_runs& runs, const std::vector<uint32_t>& joinable,
+                           const std::vector<uint32_t>& lone) {
+    found_runs out;
+    out.members.reserve(runs.members.size() + lone.size());
+    size_t next_lone = 0;
+    auto add_single = [&](uint32_t k) {
+        out.entries.push_back(run_span{static_cast<uint32_t>(out.members.size()), 1, 0, 0});
+        out.members.push_back(k);
+    };
+    for (const run_span& e : runs.entries) {
+        const uint32_t first = joinable[runs.members[e.first]];
+        while (next_lone < lone.size() && lone[next_lone] < first) add_single(lone[next_lone++]);
+        run_span moved = e;
+        moved.first = static_cast<uint32_t>(out.members.size());
+        for (uint32_t m = 0; m < e.count; ++m) out.members.push_back(joinable[runs.members[e.first + m]]);
+        out.entries.push_back(moved);
+    }
+    while (next_lone < lone.size()) add_single(lone[next_lone++]);
+    return out;
+}
+
 }  // namespace
 
 template <typename C>
-bool folder_read<C>::add(std::basic_string_view<C> name, uint32_t attributes, uint64_t size, local_step time) {
+bool folder_read<C>::add(std::basic_string_view<C> name, uint32_t attributes, uint64_t size, local_step time,
+                         bool lone) {
     if (names.size() + name.size() > 0xFFFFFFFFu || name.size() > 0xFFFF) return false;
     listed_file f{};
     f.name_at = static_cast<uint32_t>(names.size());
     f.name_length = static_cast<uint16_t>(name.size());
     f.attributes = static_cast<uint8_t>(attributes);
+    f.lone = lone ? 1 : 0;
     f.time = time;
     f.size_low = static_cast<uint32_t>(size);
     f.size_high = static_cast<uint32_t>(size >> 32);
@@ -283,7 +310,8 @@ bool folder_read<C>::add(std::basic_string_view<C> name, uint32_t attributes, ui
 local_step local_step_of(win_filetime utc) {
     win_filetime local{};
     if (!win.FileTimeToLocalFileTime || !win.FileTimeToLocalFileTime(&utc, &local)) return no_step;
-    return step_of_local(ticks_in(local));
+    // A host without a "no time" of its own gets the nearest time a listing holds.
+    return host_has_no_time ? step_of_local(ticks_in(local)) : nearest_step_of_local(ticks_in(local));
 }
 
 file_time win_file_time(const date_time& t) {
@@ -453,12 +481,17 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     const name_refs<C> lowered = lower_all(read, context.cases, below_256.get(), lowered_units);
     found_runs runs;
     {
+        // The runs are found among the files that may be members; the others
+        // go in as entries of their own, each at its place in the walk.
+        std::vector<uint32_t> joinable, lone;  // places in the walk
+        for (uint32_t k = 0; k < walk.size(); ++k) (read.files[walk[k]].lone ? lone : joinable).push_back(k);
         name_refs<C> sorted;
         sorted.buffers[0] = lowered.buffers[0];
         sorted.buffers[1] = lowered.buffers[1];
-        sorted.refs.reserve(walk.size());
-        for (uint32_t at : walk) sorted.refs.push_back(lowered.refs[at]);
+        sorted.refs.reserve(joinable.size());
+        for (uint32_t k : joinable) sorted.refs.push_back(lowered.refs[walk[k]]);
         runs = find_runs(sorted, context.range, grouped);
+        if (!lone.empty()) runs = with_lone_files(runs, joinable, lone);
     }
 
     name_registry<C> registry(lowered, context.cases);

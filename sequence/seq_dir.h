@@ -26,7 +26,8 @@ struct folder_read {
     std::basic_string<C> names;
     std::vector<listed_file> files;
     // Appends one entry; false when the names outgrow what a listing can hold.
-    bool add(std::basic_string_view<C> name, uint32_t attributes, uint64_t size, local_step time);
+    // lone: the entry is a file of its own, never a member of a run.
+    bool add(std::basic_string_view<C> name, uint32_t attributes, uint64_t size, local_step time, bool lone = false);
 };
 
 // The folder listing: every entry matching search_path (hidden and system ones
@@ -64,8 +65,9 @@ template <typename C>
 bool same_outer_text(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
 
 // The local DOS-resolution step of a file's last-write time (UTC), through
-// FileTimeToLocalFileTime; no_step when Windows cannot convert it or no DOS
-// date holds it.
+// FileTimeToLocalFileTime; no_step when Windows cannot convert it, or (where
+// the host has a "no time", host_has_no_time) when no DOS date holds it;
+// elsewhere such a time is taken as the nearest step a DOS date holds.
 local_step local_step_of(win_filetime utc);
 // A local date and time to a UTC FILETIME through LocalFileTimeToFileTime;
 // no_time on failure or for dates no FILETIME holds.

@@ -120,6 +120,7 @@ inline constexpr uint32_t create_new = 1;
 inline constexpr uint32_t create_always = 2;
 inline constexpr uint32_t open_existing = 3;
 inline constexpr uint32_t file_attribute_normal = 0x80;
+inline constexpr uint32_t io_reparse_tag_symlink = 0xA000000Cu;
 inline constexpr uint32_t see_mask_nocloseprocess = 0x40;
 inline constexpr uint32_t see_mask_invokeidlist = 0xC;
 inline constexpr uint32_t see_mask_flag_no_ui = 0x400;

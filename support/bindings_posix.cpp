@@ -249,8 +249,9 @@ bool path_bytes(const char16_t* path, std::string& bytes) {
 
 // What the listing says of one entry: folders, a dot name as hidden, no write
 // permission as read-only, every other file with the archive bit (as Windows
-// sets it on a file that was ever written).
-void fill_find_data(std::string_view name, const struct stat& st, win_find_data_w* data) {
+// sets it on a file that was ever written). A link that names no file shows
+// as itself, with a symbolic link's reparse tag in reserved0.
+void fill_find_data(std::string_view name, const struct stat& st, bool link_to_nothing, win_find_data_w* data) {
     const bool folder = S_ISDIR(st.st_mode);
     data->attributes = folder ? attribute_directory : attribute_archive;
     if (name.size() > 1 && name[0] == '.' && name != "..") data->attributes |= attribute_hidden;
@@ -262,6 +263,7 @@ void fill_find_data(std::string_view name, const struct stat& st, win_find_data_
     data->size_high = static_cast<uint32_t>(size >> 32);
     data->size_low = static_cast<uint32_t>(size);
     data->reserved0 = data->reserved1 = 0;
+    if (link_to_nothing) data->reserved0 = io_reparse_tag_symlink;
     data->short_name[0] = 0;
     // Listings are read a file at a time: an ASCII name, as most are, is widened in place.
     const size_t room = sizeof data->name / sizeof data->name[0] - 1;
@@ -277,17 +279,19 @@ void fill_find_data(std::string_view name, const struct stat& st, win_find_data_
 
 // The next entry of a folder; false at its end (error_no_more_files) or when
 // reading fails. An entry that vanishes while it is read is left out; a
-// link that leads nowhere is shown as the link itself.
+// link is shown as what it leads to, and one that leads nowhere as the link itself.
 bool next_entry(posix_handle& search, win_find_data_w* data) {
     for (;;) {
         errno = 0;
         const struct dirent* e = readdir(search.dir);
         if (!e) return fail(errno ? windows_error_of(errno) : error_no_more_files);
         struct stat st;
-        if (fstatat(dirfd(search.dir), e->d_name, &st, 0) != 0 &&
-            fstatat(dirfd(search.dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        fill_find_data(e->d_name, st, data);
+        bool link_to_nothing = false;
+        if (fstatat(dirfd(search.dir), e->d_name, &st, 0) != 0) {
+            if (fstatat(dirfd(search.dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            link_to_nothing = S_ISLNK(st.st_mode);
+        }
+        fill_find_data(e->d_name, st, link_to_nothing, data);
         return true;
     }
 }
@@ -323,11 +327,15 @@ win_handle TR_WINAPI find_first_file(const char16_t* pattern, win_find_data_w* d
         return search;
     }
     struct stat st;
-    if (stat(path.c_str(), &st) != 0 && lstat(path.c_str(), &st) != 0) {
-        fail(errno == ENOENT ? not_found_error(path) : windows_error_of(errno));
-        return invalid_handle;
+    bool link_to_nothing = false;
+    if (stat(path.c_str(), &st) != 0) {
+        if (lstat(path.c_str(), &st) != 0) {
+            fail(errno == ENOENT ? not_found_error(path) : windows_error_of(errno));
+            return invalid_handle;
+        }
+        link_to_nothing = S_ISLNK(st.st_mode);
     }
-    fill_find_data(last, st, data);
+    fill_find_data(last, st, link_to_nothing, data);
     return new posix_handle{handle_kind::search};
 }
 

@@ -71,6 +71,12 @@ local_step step_of_local(uint64_t ticks) {
     return static_cast<local_step>((ticks - first_dos_tick) / ticks_per_step);
 }
 
+local_step nearest_step_of_local(uint64_t ticks) {
+    if (ticks < first_dos_tick) return 0;
+    if (ticks >= after_last_dos_tick) return step_of_local(after_last_dos_tick - 1);
+    return step_of_local(ticks);
+}
+
 uint64_t local_ticks_of(local_step step) { return first_dos_tick + step * ticks_per_step; }
 
 date_time date_time_of_step(local_step step) {

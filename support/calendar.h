@@ -32,6 +32,8 @@ using local_step = uint32_t;
 inline constexpr local_step no_step = 0xFFFFFFFFu;
 // The step of local FILETIME ticks; no_step outside 1980..2107.
 local_step step_of_local(uint64_t ticks);
+// The same, with a time outside 1980..2107 taken as the nearest step of that span.
+local_step nearest_step_of_local(uint64_t ticks);
 uint64_t local_ticks_of(local_step step);
 // The step's date and time ({0,0,0,0,0,0} for no_step).
 date_time date_time_of_step(local_step step);

@@ -12,19 +12,27 @@ namespace tallyrun {
 // What differs between the file systems the plugin mirrors. On Windows the
 // host's root lists the drives, a path of it stands for a drive's path
 // ("\C:\photos" is "C:\photos"), names ignore case, and the host's records
-// take paths of MAX_PATH (260) units. Under TALLYRUN_POSIX (the Linux build)
-// the host's root is the real root folder and a host path is the real path
-// itself; names keep their case, and the host's MAX_PATH is 4096.
+// take paths of MAX_PATH (260) units; the host shows a "no time" marker as no
+// date. Under TALLYRUN_POSIX (the Linux build) the host's root is the real
+// root folder and a host path is the real path itself; names keep their case,
+// the host's MAX_PATH is 4096, and the host has no "no time" (Double
+// Commander 1.0 reads the marker as a date and cannot copy the file).
 #ifdef TALLYRUN_POSIX
 inline constexpr char path_separator = '/';
 inline constexpr bool drives_at_root = false;
 inline constexpr bool paths_ignore_case = false;
 inline constexpr size_t host_max_path = 4096;
+inline constexpr bool host_has_no_time = false;
+// A listing shows a link to a file as that file, and a link that names no
+// file as itself with a symbolic link's reparse tag (dwReserved0).
+inline constexpr bool listings_follow_links = true;
 #else
 inline constexpr char path_separator = '\\';
 inline constexpr bool drives_at_root = true;
 inline constexpr bool paths_ignore_case = true;
 inline constexpr size_t host_max_path = 260;
+inline constexpr bool host_has_no_time = true;
+inline constexpr bool listings_follow_links = false;
 #endif
 // The shortest host path that can name a file: "\C:" on Windows, "/a" here.
 inline constexpr size_t shortest_host_file_path = drives_at_root ? 3 : 2;

@@ -18,6 +18,8 @@ CONVERT = '/usr/bin/convert'         # a convert earlier on PATH may be another 
 # Hot keys of the private shortcuts file: xdotool key -> (Double Commander's name of it, command).
 # Ctrl+Alt combinations never arrive under Xvfb, and Shift+F10 opens a context menu: neither is used.
 HOTKEYS = {
+    'F3': ('F3', 'cm_View'),
+    'F4': ('F4', 'cm_Edit'),
     'F5': ('F5', 'cm_Copy'),
     'ctrl+shift+e': ('Ctrl+Shift+E', 'cm_EditPath'),
     'ctrl+shift+a': ('Ctrl+Shift+A', 'cm_MarkMarkAll'),

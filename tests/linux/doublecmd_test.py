@@ -1,6 +1,9 @@
 # The Linux tallyrun.wfx inside Double Commander under Xvfb: what the panel shows, copies, the prompt, Ctrl, tallyrun.ini.
+import datetime
+import glob
 import hashlib
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -53,6 +56,40 @@ def make_samples(root):
         write(os.path.join(render, 'frame%d.tif' % n), b'frame %d\n' % n)
     write(os.path.join(render, SENTINEL), b'the end\n')
     return photos, render
+
+
+def make_shoot(root):
+    """Six camera frames a minute apart, as a real shoot has them: (folder, names, their times)."""
+    shoot = os.path.join(root, 'shoot')
+    names = ['SHOT_%04d.JPG' % i for i in range(1, 7)]
+    start = datetime.datetime(2026, 11, 28, 14, 2, 0).timestamp()
+    times = [start + 60 * k for k in range(len(names))]
+    for name, when in zip(names, times):
+        write(os.path.join(shoot, name), (b'%s ' % name.encode()) * 100)
+        os.utime(os.path.join(shoot, name), (when, when))
+    return shoot, names, times
+
+
+def temporary_copies():
+    """What Double Commander copied into its temporary folders (for F3 on a plugin's file, without local names)."""
+    return sorted(p for d in glob.glob(os.path.join(tempfile.gettempdir(), '_dc*')) for p in glob.glob(d + '/**', recursive=True)
+                  if os.path.isfile(p))
+
+
+def view_and_close(dc, name, real_path, picture=None):
+    """F3 on one entry: the viewer's window title, once it names the real file; the viewer is closed again."""
+    # The viewer takes the entry under the cursor: Home is '..', each Down the next entry in panel order.
+    steps = dc.names().index(name) + 1
+    dc.key('Home')
+    dc.key(*(['Down'] * steps))
+    dc.command('cm_View')
+    window = dc.wait_window(re.escape(real_path))
+    title = dict(dc.windows()).get(window, '')
+    if picture:
+        dc.screenshot(picture, window)
+    dc.key('alt+F4', window=window)   # the window manager closes it, as the close box would
+    dc.wait_window_gone(window)
+    return title
 
 
 def snapshot(root):
@@ -109,6 +146,7 @@ def main():
     work = tempfile.mkdtemp(prefix='tallyrun-dc.')
     samples = os.path.join(work, 'samples')
     photos, render = make_samples(samples)
+    shoot, shots_taken, shot_times = make_shoot(samples)
     before = snapshot(samples)
     target = os.path.join(work, 'target')
     config = os.path.join(work, 'dc', 'config')   # the plugin's configuration folder: the host's own
@@ -140,6 +178,31 @@ def main():
                   {n: read(os.path.join(render, n)) for n in shots})
             for name in shots + [SENTINEL]:
                 os.remove(os.path.join(target, name))
+            # A shoot of six frames a minute apart: a date within their span, and F5 copies every frame.
+            dc.open('wfx://Tallyrun' + shoot)
+            shoot_run = 'SHOT_0001-0006.JPG'
+            check('a shoot of many times lists as one run', dc.names(), [shoot_run])
+            shown = {row[0] + '.' + row[1]: row[3] for row in dc.details()}.get(shoot_run, '')
+            when = datetime.datetime.strptime(shown, '%m/%d/%y %H:%M:%S').timestamp() if shown else 0
+            check('its date (%s) is within the shoot\'s span' % shown, shot_times[0] <= when <= shot_times[-1], True)
+            check("and is its newest member's", when, shot_times[-1])
+            dc.mark(shoot_run)
+            dc.copy_marked()
+            dc_driver.wait_for('the six frames', lambda: all(os.path.exists(os.path.join(target, n)) for n in shots_taken), 20,
+                               seen=lambda: sorted(os.listdir(target)))
+            check('F5 on the shoot: every frame arrives byte for byte', {n: read(os.path.join(target, n)) for n in shots_taken},
+                  {n: read(os.path.join(shoot, n)) for n in shots_taken})
+            for name in shots_taken:
+                os.remove(os.path.join(target, name))
+            # F3 opens the real file in place: a run's first member, a single file itself; nothing is copied out.
+            temporary_before = temporary_copies()
+            title = view_and_close(dc, shoot_run, os.path.join(shoot, shots_taken[0]), os.path.join(artifacts, 'doublecmd-viewer.png'))
+            check("F3 on a run: the viewer shows its first member's real file", os.path.join(shoot, shots_taken[0]) in title, True)
+            dc.open('wfx://Tallyrun' + photos)
+            title = view_and_close(dc, 'notes.txt', os.path.join(photos, 'notes.txt'))
+            check('F3 on a single file: the viewer shows the file itself', os.path.join(photos, 'notes.txt') in title, True)
+            check("nothing was copied into Double Commander's temporary folder", temporary_copies(), temporary_before)
+
             dc.open('wfx://Tallyrun/')
             check("the plugin's root is the real root folder", set(dc.names()),
                   {n for n in os.listdir('/') if not n.startswith('.')})

@@ -10,7 +10,7 @@ check "an ELF 64-bit x86-64 shared object, got: $kind" '[[ $kind == "ELF 64-bit 
 got=$(nm -D --defined-only "$wfx" | awk '{ print $3 }' | sort | tr '\n' ' ')
 want="ExtensionInitialize FsContentGetDefaultView FsContentGetSupportedField FsContentGetSupportedFieldFlags \
 FsContentGetValueW FsContentPluginUnloading FsExecuteFileW FsFindClose FsFindFirstW FsFindNextW FsGetDefRootName \
-FsGetFileW FsInitW FsSetDefaultParams "
+FsGetFileW FsGetLocalNameW FsInitW FsLinksToLocalFiles FsSetDefaultParams "
 check "exports exactly '$want', got '$got'" '[ "$got" = "$want" ]'
 needed=$(readelf -d "$wfx" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
 check "needs only the C library, got: $needed" '[ "$needed" = "ld-linux-x86-64.so.2 libc.so.6 " ]'

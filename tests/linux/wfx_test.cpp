@@ -2,11 +2,13 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/wide.h"
@@ -305,6 +307,171 @@ TEST(wfx_host, open_runs_the_viewer_on_a_runs_first_member_and_columns_count_mem
                   run.c_str(), 0, 0, &members, 2049, 0),
               1);
     EXPECT_EQ(members, 5);
+}
+
+// ---- real folders: members of many times, local names, links
+
+// The FILETIME of a time_t, as the host's record holds it.
+uint64_t file_time_of(time_t t) { return (static_cast<uint64_t>(t) + 11644473600ull) * 10000000ull; }
+
+void set_mtime(const std::string& path, time_t t) {
+    const struct timespec times[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+time_t local_time_t(int year, int month, int day, int hour, int minute, int second) {
+    struct tm parts {};
+    parts.tm_year = year - 1900, parts.tm_mon = month - 1, parts.tm_mday = day;
+    parts.tm_hour = hour, parts.tm_min = minute, parts.tm_sec = second, parts.tm_isdst = -1;
+    return mktime(&parts);
+}
+
+TEST(wfx_real_folders, entries_show_times_the_host_can_hold_and_copy) {
+    samples s;
+    const std::string shoot = s.t / "shoot";
+    const time_t first = local_time_t(2026, 12, 1, 10, 1, 0);
+    for (int i = 1; i <= 6; ++i) {
+        write_bytes(shoot + "/SHOT_000" + std::to_string(i) + ".JPG", std::string(1024, char('a' + i)));
+        set_mtime(shoot + "/SHOT_000" + std::to_string(i) + ".JPG", first + 60 * (i - 1));  // a minute apart
+    }
+    for (int i = 1; i <= 2; ++i) {
+        write_bytes(shoot + "/same_0" + std::to_string(i) + ".txt", "s");
+        set_mtime(shoot + "/same_0" + std::to_string(i) + ".txt", first);
+    }
+    write_bytes(shoot + "/epoch.txt", "1970");
+    set_mtime(shoot + "/epoch.txt", 10);
+    write_bytes(shoot + "/far.txt", "2200");
+    set_mtime(shoot + "/far.txt", local_time_t(2200, 1, 1, 0, 0, 0));
+    the_plugin().start(s.ini, s.conf);
+    std::vector<std::vector<unsigned char>> records;
+    const std::vector<host_entry> all = the_plugin().list(shoot, &records);
+    struct shown_case {
+        std::u16string name;
+        time_t expected;
+        const char* why;
+    } cases[] = {
+        {u"SHOT_0001-0006.JPG", first + 300, "a run of many times: its newest member's"},
+        {u"same_01-02.txt", first, "a run of one time: that time"},
+        {u"epoch.txt", local_time_t(1980, 1, 1, 0, 0, 0), "before 1980: the earliest a listing holds"},
+        {u"far.txt", local_time_t(2107, 12, 31, 23, 59, 58), "after 2107: the latest a listing holds"},
+    };
+    for (const shown_case& c : cases) {
+        auto at = std::find_if(all.begin(), all.end(), [&](const host_entry& e) { return e.name == c.name; });
+        ASSERT_NE(at, all.end()) << tallyrun::utf8_of(c.name) << " is listed";
+        const std::vector<unsigned char>& r = records[static_cast<size_t>(at - all.begin())];
+        EXPECT_EQ(uint64_t{u32_at(r, 24)} << 32 | u32_at(r, 20), file_time_of(c.expected)) << c.why;
+    }
+    for (size_t i = 0; i < all.size(); ++i)
+        EXPECT_NE(u32_at(records[i], 24), 0xFFFFFFFFu) << "never the no-time marker: " << tallyrun::utf8_of(all[i].name);
+
+    // F5 copies the shoot byte for byte; the prompt tells the member's own time, not the run's.
+    write_bytes(s.out + "/SHOT_0001.JPG", "old");
+    script.clicks = {"Item1"};  // &Overwrite
+    EXPECT_EQ(the_plugin().get_file(utf16(shoot + "/SHOT_0001-0006.JPG"), utf16(s.out + "/SHOT_0001-0006.JPG")), 0);
+    for (int i = 1; i <= 6; ++i) {
+        const std::string name = "/SHOT_000" + std::to_string(i) + ".JPG";
+        EXPECT_EQ(read_bytes(s.out + name), read_bytes(shoot + name)) << name;
+        struct stat st;
+        ASSERT_EQ(stat((s.out + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, first + 60 * (i - 1)) << name << " keeps its own time";
+    }
+    ASSERT_EQ(script.forms.size(), 1u);
+    char when[32];
+    const time_t member_time = first;
+    strftime(when, sizeof when, "%d.%m.%Y %H:%M:%S", localtime(&member_time));
+    EXPECT_NE(script.forms[0].find(std::string("1024 Byte, ") + when), std::string::npos) << script.forms[0];
+}
+
+TEST(wfx_real_folders, local_names_are_the_real_files_of_files_only) {
+    samples s;
+    the_plugin().start(s.ini, s.conf);
+    ASSERT_TRUE(the_plugin().get<int (*)()>("FsLinksToLocalFiles"));
+    EXPECT_EQ(the_plugin().get<int (*)()>("FsLinksToLocalFiles")(), 1) << "exactly 1: the host reads one byte";
+    auto local_name = the_plugin().get<int (*)(char16_t*, int)>("FsGetLocalNameW");
+    ASSERT_TRUE(local_name);
+    // A deep folder whose file's path takes most of the host's 4096 units.
+    std::string deep = s.t.path;
+    while (deep.size() < 3800) deep += "/" + std::string(200, 'd');
+    write_bytes(deep + "/deep_01.tif", "1");
+    write_bytes(deep + "/deep_02.tif", "2");
+    struct local_case {
+        std::string remote;
+        int max_length;
+        std::string expected;  // empty: false, the buffer unchanged
+    } cases[] = {
+        {s.src + "/IMG_0001-0005.JPG", 4096, s.src + "/IMG_0001.JPG"},
+        {s.src + "/notes.txt", 4096, s.src + "/notes.txt"},
+        {s.src + "/sub", 4096, ""},
+        {s.src, 4096, ""},
+        {"/", 4096, ""},
+        {s.src + "/missing.txt", 4096, ""},
+        {deep + "/deep_01-02.tif", 4096, deep + "/deep_01.tif"},
+        {s.src + "/IMG_0001-0005.JPG", static_cast<int>((s.src + "/IMG_0001.JPG").size()), ""},  // no room for the zero
+        {s.src + "/IMG_0001-0005.JPG", static_cast<int>((s.src + "/IMG_0001.JPG").size()) + 1, s.src + "/IMG_0001.JPG"},
+    };
+    for (const local_case& c : cases) {
+        std::vector<char16_t> buffer(4096, u'#');
+        const std::u16string remote = utf16(c.remote);
+        std::copy(remote.begin(), remote.end(), buffer.begin());
+        buffer[remote.size()] = 0;
+        const std::vector<char16_t> before = buffer;
+        const int answer = local_name(buffer.data(), c.max_length);
+        if (c.expected.empty()) {
+            EXPECT_EQ(answer, 0) << c.remote.substr(0, 80) << " (" << c.max_length << ")";
+            EXPECT_TRUE(buffer == before) << "the buffer is unchanged: " << c.remote.substr(0, 80);
+        } else {
+            EXPECT_EQ(answer, 1) << c.remote.substr(0, 80);
+            EXPECT_EQ(tallyrun::utf8_of(std::u16string(buffer.data())), c.expected);
+            EXPECT_TRUE(std::equal(buffer.begin() + c.max_length, buffer.end(), before.begin() + c.max_length))
+                << "nothing written beyond max_length";
+        }
+    }
+}
+
+TEST(wfx_real_folders, a_link_that_names_no_file_is_an_entry_of_its_own) {
+    samples s;
+    const std::string renders = s.t / "renders";
+    for (int i : {1, 2, 3, 4, 6, 7, 8}) write_bytes(renders + "/f_0" + std::to_string(i) + ".exr", std::string(10, char('0' + i)));
+    ASSERT_EQ(symlink("/nonexistent/frame", (renders + "/f_05.exr").c_str()), 0);
+    ASSERT_EQ(symlink((renders + "/f_01.exr").c_str(), (renders + "/f_09.exr").c_str()), 0);
+    the_plugin().start(s.ini, s.conf);
+    std::vector<std::u16string> names;
+    uint64_t tail_size = 0;
+    for (const host_entry& e : the_plugin().list(renders)) {
+        if (e.name == u"." || e.name == u"..") continue;
+        names.push_back(e.name);
+        if (e.name == u"f_06-09.exr") tail_size = e.size;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"f_01-04.exr", u"f_05.exr", u"f_06-09.exr"}));
+    EXPECT_EQ(tail_size, 40u) << "a link to a file is a member of its target's size";
+    EXPECT_EQ(the_plugin().get_file(utf16(renders + "/f_06-09.exr"), utf16(s.out + "/f_06-09.exr")), 0);
+    EXPECT_EQ(read_bytes(s.out + "/f_09.exr"), std::string(10, '1')) << "with its target's content";
+    EXPECT_EQ(the_plugin().get_file(utf16(renders + "/f_05.exr"), utf16(s.out + "/f_05.exr")), 2) << "not found";
+    EXPECT_FALSE(exists(s.out + "/f_05.exr"));
+}
+
+TEST(wfx_real_folders, listings_and_local_names_may_be_asked_from_many_threads_at_once) {
+    samples s;
+    the_plugin().start(s.ini, s.conf);
+    auto local_name = the_plugin().get<int (*)(char16_t*, int)>("FsGetLocalNameW");
+    ASSERT_TRUE(local_name);
+    const std::vector<std::u16string> expected = the_plugin().names(s.src);
+    std::vector<std::string> wrong[4];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 100; ++i) {
+                if (the_plugin().names(s.src) != expected) wrong[t].push_back("listing " + std::to_string(i));
+                std::vector<char16_t> buffer(4096, 0);
+                const std::u16string remote = utf16(s.src + "/IMG_0001-0005.JPG");
+                std::copy(remote.begin(), remote.end(), buffer.begin());
+                if (!local_name(buffer.data(), 4096) || tallyrun::utf8_of(buffer.data()) != s.src + "/IMG_0001.JPG")
+                    wrong[t].push_back("local name " + std::to_string(i));
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    for (int t = 0; t < 4; ++t) EXPECT_TRUE(wrong[t].empty()) << "thread " << t << ": " << wrong[t].front();
 }
 
 }  // namespace

@@ -272,7 +272,7 @@ TEST_F(enumeration, recent_folders_keep_their_latest_listing_for_retrieval) {
     disk.add_file("C:\\a\\x.txt", 1);
     names_of("\\C:\\a");
     size_t searches = disk.searches.size();
-    const kept_listing<char>* l = folder_listing<char>("C:\\a\\");
+    const listing_ref<char> l = folder_listing<char>("C:\\a\\");
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(disk.searches.size(), searches) << "the kept listing serves, no new search";
     EXPECT_EQ(folder_listing<char>("c:\\A"), l) << "the same folder however it is spelled";
