@@ -170,8 +170,8 @@ struct win_bindings {
     int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
     int32_t(TR_WINAPI* CopyFileW)(const char16_t* source, const char16_t* target,
                                   int32_t fail_if_exists);
-    // Filled with copy_in_chunks (support/file_copy.h) rather than kernel32's
-    // own, which reports no progress under Wine and cannot be stopped there.
+    // kernel32's own where it tells its progress routine of each chunk, else
+    // copy_in_chunks (support/file_copy.h: choose_copy_file_ex).
     int32_t(TR_WINAPI* CopyFileExA)(const char* source, const char* target, copy_progress_routine progress,
                                     void* data, int32_t* cancel, uint32_t flags);
     int32_t(TR_WINAPI* CopyFileExW)(const char16_t* source, const char16_t* target, copy_progress_routine progress,
@@ -217,10 +217,10 @@ extern win_bindings win;
 // the process would end the host with every window it has open).
 bool bind_windows();
 
-#ifdef _WIN32
 // Looks up one function of a system module by name; null when it is not there.
 using function_lookup = void* (*)(const char* module, const char* name);
 
+#ifdef _WIN32
 // bind_windows with the functions found by `lookup`, so that a test can take
 // one away and see the start-up refuse the load.
 bool bind_windows(function_lookup lookup);

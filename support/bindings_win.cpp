@@ -100,10 +100,9 @@ bool bind_windows(function_lookup lookup) {
     bind(win.DeleteFileA, kernel32, "DeleteFileA");
     bind(win.DeleteFileW, kernel32, "DeleteFileW");
     bind(win.GetTickCount, kernel32, "GetTickCount");
-    // Copies report progress and stop when told to (kernel32's CopyFileEx does
-    // neither under Wine): the plugin's own chunked copy over the calls above.
-    win.CopyFileExA = copy_in_chunks<char>;
-    win.CopyFileExW = copy_in_chunks<char16_t>;
+    // Copies report progress and stop when told to: kernel32's CopyFileEx on
+    // Windows, the plugin's own chunked copy over the calls above under Wine.
+    choose_copy_file_ex(win, lookup);
     bind(win.CreateFileA, kernel32, "CreateFileA");
     bind(win.CreateFileW, kernel32, "CreateFileW");
     bind(win.ReadFile, kernel32, "ReadFile");

@@ -75,6 +75,14 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
     return 1;
 }
 
+void choose_copy_file_ex(win_bindings& table, function_lookup lookup) {
+    const bool wine = lookup("ntdll.dll", "wine_get_version") != nullptr;
+    auto system_a = reinterpret_cast<decltype(table.CopyFileExA)>(lookup("kernel32.dll", "CopyFileExA"));
+    auto system_w = reinterpret_cast<decltype(table.CopyFileExW)>(lookup("kernel32.dll", "CopyFileExW"));
+    table.CopyFileExA = system_a && !wine ? system_a : copy_in_chunks<char>;
+    table.CopyFileExW = system_w && !wine ? system_w : copy_in_chunks<char16_t>;
+}
+
 template int32_t TR_WINAPI copy_in_chunks<char>(const char*, const char*, copy_progress_routine, void*, int32_t*,
                                                 uint32_t);
 template int32_t TR_WINAPI copy_in_chunks<char16_t>(const char16_t*, const char16_t*, copy_progress_routine, void*,

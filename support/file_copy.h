@@ -32,4 +32,15 @@ template <typename C>
 int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress_routine progress, void* data,
                                  int32_t* cancel, uint32_t flags);
 
+// Fills table.CopyFileExA/W once, when the table is bound: with kernel32's
+// own CopyFileEx where it tells the progress routine of each chunk, as every
+// Windows does (it pipelines large reads and writes over a share, lets a
+// server copy within it, and keeps alternate streams, extended attributes,
+// sparse, compressed and encrypted files); else with copy_in_chunks. Wine's
+// CopyFileEx copies without ever calling the routine, so there a copy could
+// neither be followed nor stopped. Which one runs is told by ntdll's
+// wine_get_version, which every Wine exports and no Windows does; a kernel32
+// without CopyFileEx gets the loop too.
+void choose_copy_file_ex(win_bindings& table, function_lookup lookup);
+
 }  // namespace tallyrun

@@ -13,6 +13,7 @@
 #include "dialog/templates.h"
 #include "plugin/startup.h"
 #include "support/bindings.h"
+#include "support/file_copy.h"
 
 using namespace tallyrun;
 
@@ -29,6 +30,12 @@ TEST(bindings_win, real_functions_are_bound) {
     EXPECT_NE(win.FindFirstFileA, nullptr);
     EXPECT_NE(win.DialogBoxIndirectParamA, nullptr);
     EXPECT_NE(win.CreateFileA, nullptr);
+}
+
+TEST(bindings_win, under_wine_members_are_copied_by_the_plugins_own_loop) {
+    // These tests run under Wine, whose CopyFileEx never calls its progress routine.
+    EXPECT_TRUE(win.CopyFileExW == copy_in_chunks<char16_t>);
+    EXPECT_TRUE(win.CopyFileExA == copy_in_chunks<char>);
 }
 
 TEST(bindings_win, cp1252_stand_ins_agree_with_char_lower_and_upper) {

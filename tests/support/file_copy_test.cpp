@@ -108,3 +108,75 @@ TEST_F(file_copy, the_8_bit_form_copies_alike) {
     EXPECT_EQ(copy_in_chunks<char>("C:\\src\\caf\xE9.txt", "D:\\out\\caf\xE9.txt", nullptr, nullptr, nullptr, 0), 1);
     EXPECT_EQ(disk.content("D:\\out\\caf\xE9.txt"), "bytes");
 }
+
+// ---- which copy runs: kernel32's where it reports progress, else the loop ----
+
+namespace {
+
+int silent_calls = 0;
+// A CopyFileEx that copies without a word to its routine, as Wine's does.
+int32_t TR_WINAPI silent_copy(const char16_t*, const char16_t*, copy_progress_routine, void*, int32_t*, uint32_t) {
+    ++silent_calls;
+    return 1;
+}
+
+struct platform {
+    bool wine;
+    bool has_copy_file_ex;
+    bool silent;  // its CopyFileEx never calls the routine
+};
+platform shown_platform;
+decltype(win_bindings::CopyFileExW) reporting_copy = nullptr;  // the fake disk's own, which reports each chunk
+
+void* lookup(const char* module, const char* name) {
+    const std::string m(module), n(name);
+    if (m == "ntdll.dll" && n == "wine_get_version") return shown_platform.wine ? reinterpret_cast<void*>(&silent_calls) : nullptr;
+    if (m != "kernel32.dll" || !shown_platform.has_copy_file_ex) return nullptr;
+    if (n == "CopyFileExW") return reinterpret_cast<void*>(shown_platform.silent ? silent_copy : reporting_copy);
+    if (n == "CopyFileExA") return reinterpret_cast<void*>(win.CopyFileExA);
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(file_copy, kernel32s_copy_where_it_reports_progress_else_the_loop_and_both_follow_and_stop) {
+    reporting_copy = win.CopyFileExW;
+    const struct {
+        const char* name;
+        platform p;
+        bool system_chosen;
+    } cases[] = {
+        {"Windows", {false, true, false}, true},
+        {"Wine", {true, true, true}, false},
+        {"a kernel32 without CopyFileEx", {false, false, false}, false},
+    };
+    for (const auto& c : cases) {
+        shown_platform = c.p;
+        silent_calls = 0;
+        win_bindings table = win;
+        choose_copy_file_ex(table, lookup);
+        EXPECT_EQ(table.CopyFileExW == reporting_copy, c.system_chosen) << c.name;
+        EXPECT_EQ(table.CopyFileExW == copy_in_chunks<char16_t>, !c.system_chosen) << c.name;
+        EXPECT_EQ(table.CopyFileExA == copy_in_chunks<char>, !c.system_chosen) << c.name;
+        // Whichever was chosen tells each chunk and stops on the answer, leaving no partial target.
+        binding_override<decltype(win.CopyFileExW)> chosen(win.CopyFileExW, table.CopyFileExW);
+        // The source is read-only, and so is each copy: every case copies to targets of its own.
+        const std::u16string folder = u"D:\\out\\" + utf16(c.name) + u"\\";
+        disk.add_folder(folder);
+        auto copy_with = [&](const char16_t* name) {
+            return win.CopyFileExW(u"C:\\src\\\u043a\u0430\u0434\u0440.raw", (folder + name).c_str(), routine, nullptr,
+                                   nullptr, 0);
+        };
+        heard.clear();
+        stop_after = -1;
+        EXPECT_EQ(copy_with(u"whole.raw"), 1) << c.name;
+        EXPECT_EQ(disk.content(folder + u"whole.raw"), big) << c.name;
+        EXPECT_EQ(heard.size(), 4u) << c.name << ": the start and three chunks";
+        heard.clear();
+        stop_after = copy_chunk_bytes;
+        EXPECT_EQ(copy_with(u"stopped.raw"), 0) << c.name;
+        EXPECT_EQ(win.GetLastError(), error_request_aborted) << c.name;
+        EXPECT_FALSE(disk.exists(folder + u"stopped.raw")) << c.name;
+        EXPECT_EQ(silent_calls, 0) << c.name << ": a copy that tells nothing is never used";
+    }
+}
