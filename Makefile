@@ -6,7 +6,7 @@ VERSION := 0.10
 ZIP := dist/tallyrun-$(VERSION).zip
 LINUX_ZIP := dist/tallyrun-$(VERSION)-linux-x86_64.zip
 
-.PHONY: all deps build native sanitized win32 win64 linux test demo dist bench fuzz clean
+.PHONY: all deps build native sanitized threads win32 win64 linux test demo dist bench fuzz clean
 
 all: build
 
@@ -20,12 +20,16 @@ $(BUILD)/win64/build.ninja: | deps
 $(BUILD)/sanitized/build.ninja: | deps
 	cmake -S . -B $(BUILD)/sanitized -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DTALLYRUN_SANITIZE=address,undefined >/dev/null
+$(BUILD)/threads/build.ninja: | deps
+	cmake -S . -B $(BUILD)/threads -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTALLYRUN_SANITIZE=thread >/dev/null
 $(BUILD)/linux/build.ninja: | deps
 	cmake -S . -B $(BUILD)/linux -G Ninja -DTALLYRUN_POSIX=ON >/dev/null
 $(BUILD)/native/build.ninja: | deps
 	cmake -S . -B $(BUILD)/native -G Ninja \
 	  -DTALLYRUN_WIN32_BUILD=$(CURDIR)/$(BUILD)/win32 -DTALLYRUN_WIN64_BUILD=$(CURDIR)/$(BUILD)/win64 \
-	  -DTALLYRUN_SANITIZED_BUILD=$(CURDIR)/$(BUILD)/sanitized >/dev/null
+	  -DTALLYRUN_SANITIZED_BUILD=$(CURDIR)/$(BUILD)/sanitized \
+	  -DTALLYRUN_THREADS_BUILD=$(CURDIR)/$(BUILD)/threads >/dev/null
 
 win32: $(BUILD)/win32/build.ninja
 	ninja -C $(BUILD)/win32 -j $(JOBS)
@@ -37,6 +41,8 @@ linux: $(BUILD)/linux/build.ninja
 	ninja -C $(BUILD)/linux -j $(JOBS)
 sanitized: $(BUILD)/sanitized/build.ninja
 	ninja -C $(BUILD)/sanitized -j $(JOBS) tallyrun_tests
+threads: $(BUILD)/threads/build.ninja
+	ninja -C $(BUILD)/threads -j $(JOBS) tallyrun_tests
 
 build: native win32 win64 linux
 
@@ -55,7 +61,7 @@ dist: win32 win64 linux
 	rm -f $(LINUX_ZIP) && cd $(BUILD)/linux/dist && zip -q -X ../../../$(LINUX_ZIP) *
 	@echo "made $(LINUX_ZIP)"
 
-test: build sanitized dist
+test: build sanitized threads dist
 	cd $(BUILD)/native && ctest --output-on-failure
 	cd $(BUILD)/linux && ctest --output-on-failure
 

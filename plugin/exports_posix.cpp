@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "plugin/boundary.h"
 #include "plugin/content.h"
 #include "plugin/enumeration.h"
 #include "plugin/execution.h"
@@ -96,7 +97,7 @@ void to_host(const tallyrun::win_find_data_w& from, WIN32_FIND_DATAW* to) {
 
 // What DllMain's process attach does on Windows, once, at the host's first
 // call: a constructor of the shared object could run before the engine's own
-// static objects are made. May throw; every shim calls it inside its catch-all.
+// static objects are made. May throw; every shim calls it inside its guard.
 void start_once() {
     static const int32_t started = tallyrun::dll_main(reinterpret_cast<tallyrun::win_handle>(&start_once), 1);
     (void)started;
@@ -104,96 +105,82 @@ void start_once() {
 
 }  // namespace
 
+using namespace tallyrun;
+
 TR_EXPORT void ExtensionInitialize(tExtensionStartupInfo* info) {
-    try {
+    guarded([&] {
         start_once();
         if (!info || info->StructSize < offsetof(tExtensionStartupInfo, Reserved)) return;
         // The record lives on the host's stack: what is needed is copied.
         const char* folder = info->PluginConfDir;
-        tallyrun::host_calls calls;
+        host_calls calls;
         calls.MessageBox = reinterpret_cast<decltype(calls.MessageBox)>(info->MessageBox);
         calls.DialogBoxLFM = reinterpret_cast<decltype(calls.DialogBoxLFM)>(info->DialogBoxLFM);
         calls.SendDlgMsg = reinterpret_cast<decltype(calls.SendDlgMsg)>(info->SendDlgMsg);
         tallyrun::ExtensionInitialize(std::string_view(folder, strnlen(folder, ext_max_path)), calls);
-    } catch (...) {
-    }
+    });
 }
 
 TR_EXPORT int FsInitW(int plugin_number, void* progress, void*, void*) {
-    try {
+    return guarded(init_failed, [&] {
         start_once();
-        return tallyrun::FsInitW(plugin_number, reinterpret_cast<tallyrun::progress_proc_w>(progress));
-    } catch (...) {
-        return -1;
-    }
+        return tallyrun::FsInitW(plugin_number, reinterpret_cast<progress_proc_w>(progress));
+    });
 }
 
 TR_EXPORT int FsGetDefRootName(char* name, int size) {
-    try {
+    return guarded(settings_failed, [&] {
         start_once();
         return tallyrun::FsGetDefRootName(name, size);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT void FsSetDefaultParams(FsDefaultParamStruct* record) {
-    try {
+    guarded([&] {
         start_once();
         tallyrun::FsSetDefaultParams(record);
-    } catch (...) {
-    }
+    });
 }
 
 TR_EXPORT void* FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* data) {
-    try {
+    return guarded(find_first_failed, [&] {
         start_once();
-        tallyrun::win_find_data_w found{};
-        tallyrun::win_handle h = tallyrun::FsFindFirstW(path, data ? &found : nullptr);
-        if (h != tallyrun::invalid_handle) to_host(found, data);
+        win_find_data_w found{};
+        win_handle h = tallyrun::FsFindFirstW(path, data ? &found : nullptr);
+        if (h != invalid_handle) to_host(found, data);
         return h;
-    } catch (...) {
-        return tallyrun::invalid_handle;
-    }
+    });
 }
 
 TR_EXPORT int FsFindNextW(void* handle, WIN32_FIND_DATAW* data) {
-    try {
+    return guarded(find_next_failed, [&] {
         start_once();
-        tallyrun::win_find_data_w found{};
+        win_find_data_w found{};
         if (!data || !tallyrun::FsFindNextW(handle, &found)) return 0;
         to_host(found, data);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT int FsFindClose(void* handle) {
-    try {
+    return guarded(find_close_failed, [&] {
         start_once();
         return tallyrun::FsFindClose(handle);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT int FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_flags, RemoteInfoStruct*) {
-    try {
+    return guarded(get_file_failed, [&] {
         start_once();
         return tallyrun::FsGetFileW(remote_name, local_name, copy_flags);
-    } catch (...) {
-        return tallyrun::fs_read_error;
-    }
+    });
 }
 
 TR_EXPORT int FsExecuteFileW(void* main_window, char16_t* remote_name, char16_t* verb) {
-    try {
+    return guarded(execute_failed, [&] {
         start_once();
         return tallyrun::FsExecuteFileW(main_window, remote_name, verb);
-    } catch (...) {
-        return tallyrun::fs_exec_error;
-    }
+    });
 }
 
 // Double Commander then views (F3), edits (F4), quick-views and opens the
@@ -202,55 +189,44 @@ TR_EXPORT int FsExecuteFileW(void* main_window, char16_t* remote_name, char16_t*
 TR_EXPORT int FsLinksToLocalFiles() { return 1; }
 
 TR_EXPORT int FsGetLocalNameW(char16_t* remote_name, int max_length) {
-    try {
+    return guarded(local_name_failed, [&] {
         start_once();
         return tallyrun::FsGetLocalNameW(remote_name, max_length) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT int FsContentGetSupportedField(int field_index, char* field_name, char* units, int max_length) {
-    try {
+    return guarded(field_failed, [&] {
         start_once();
         return tallyrun::FsContentGetSupportedField(field_index, field_name, units, max_length);
-    } catch (...) {
-        return tallyrun::ft_nomorefields;
-    }
+    });
 }
 
 TR_EXPORT int FsContentGetValueW(char16_t* file_name, int field_index, int unit_index, void* value, int max_length,
                                  int flags) {
-    try {
+    return guarded(value_failed, [&] {
         start_once();
         return tallyrun::FsContentGetValueW(file_name, field_index, unit_index, value, max_length, flags);
-    } catch (...) {
-        return tallyrun::ft_fileerror;
-    }
+    });
 }
 
 TR_EXPORT int FsContentGetSupportedFieldFlags(int field_index) {
-    try {
+    return guarded(flags_failed, [&] {
         start_once();
         return tallyrun::FsContentGetSupportedFieldFlags(field_index);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT int FsContentGetDefaultView(char* contents, char* headers, char* widths, char* options, int max_length) {
-    try {
+    return guarded(view_failed, [&] {
         start_once();
         return tallyrun::FsContentGetDefaultView(contents, headers, widths, options, max_length);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 TR_EXPORT void FsContentPluginUnloading() {
-    try {
+    guarded([] {
         start_once();
         tallyrun::FsContentPluginUnloading();
-    } catch (...) {
-    }
+    });
 }

@@ -74,7 +74,8 @@ outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_vi
                      copy_progress<C>& progress) {
     const split_path<C> source(remote_path, C(path_separator)), target(local_name, C(path_separator));
     std::vector<member<C>> members;
-    if (!get_orig_files<C>(source.folder, source.name, members)) return outcome::not_found;
+    listing_ref<C> kept;
+    if (!get_orig_files<C>(source.folder, source.name, members, kept)) return outcome::not_found;
     std::vector<member<C>> keep;
     if (!confirm_files<C>(members, target.folder, 1, keep)) return outcome::cancelled;
     for (const member<C>& m : keep) progress.total += m.file.size();
@@ -94,7 +95,8 @@ template <typename C>
 outcome write_file_list(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name) {
     const split_path<C> source(remote_path, C(path_separator));
     std::vector<member<C>> members;
-    if (!get_orig_files<C>(source.folder, source.name, members)) return outcome::not_found;
+    listing_ref<C> kept;
+    if (!get_orig_files<C>(source.folder, source.name, members, kept)) return outcome::not_found;
     if (!win.WriteFile || !win.CloseHandle) return outcome::write_failed;
     std::basic_string<C> list_name(local_name);
     for (char c : std::string_view(".lst")) list_name += C(c);
@@ -179,10 +181,11 @@ std::basic_string<C> list_line(const member<C>& m) {
 
 template <typename C>
 bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
-                    std::vector<member<C>>& members) {
+                    std::vector<member<C>>& members, listing_ref<C>& kept) {
     members.clear();
     found_entry<C> found;
     if (!find_entry_in(source_folder, entry_name, found)) return false;
+    kept = found.kept;
     const listing<C>& l = found.kept->data;
     const entry_view<C> e = found.view();
     members.reserve(e.count);
@@ -198,8 +201,9 @@ int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int3
     return get_file<char16_t>(remote_name, local_name, copy_flags);
 }
 
-template bool get_orig_files<char>(std::string_view, std::string_view, std::vector<member<char>>&);
-template bool get_orig_files<char16_t>(std::u16string_view, std::u16string_view, std::vector<member<char16_t>>&);
+template bool get_orig_files<char>(std::string_view, std::string_view, std::vector<member<char>>&, listing_ref<char>&);
+template bool get_orig_files<char16_t>(std::u16string_view, std::u16string_view, std::vector<member<char16_t>>&,
+                                       listing_ref<char16_t>&);
 template std::string list_line<char>(const member<char>&);
 template std::u16string list_line<char16_t>(const member<char16_t>&);
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "plugin/enumeration.h"
 #include "sequence/listing.h"
 
 namespace tallyrun {
@@ -47,11 +48,12 @@ struct member {
 };
 
 // The members of entry_name (case ignored) in the listing of source_folder,
-// in member order. False when the folder cannot be listed or holds no such
-// entry. The views live as long as the folder's kept listing.
+// in member order, and in kept the listing their names are views of: the
+// views live as long as the caller holds it, whatever another thread lists
+// meanwhile. False when the folder cannot be listed or holds no such entry.
 template <typename C>
 bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
-                    std::vector<member<C>>& members);
+                    std::vector<member<C>>& members, listing_ref<C>& kept);
 
 // One line of the list file, without its line end: name, size, date and time.
 template <typename C>

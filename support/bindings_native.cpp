@@ -10,7 +10,7 @@
 namespace tallyrun {
 namespace {
 
-uint32_t last_error_value = 0;
+thread_local uint32_t last_error_value = 0;  // each thread has its own, as on Windows
 
 int32_t TR_WINAPI message_box(win_handle, const char*, const char*, uint32_t) { return 1; }
 int32_t TR_WINAPI message_box_w(win_handle, const char16_t*, const char16_t*, uint32_t) { return 1; }

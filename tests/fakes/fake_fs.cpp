@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "support/file_copy.h"
 #include "support/native_time.h"
@@ -13,7 +14,12 @@ namespace tallyrun {
 namespace {
 
 fake_fs* active = nullptr;
-uint32_t fake_error = 0;
+// Tests may call the plugin from several threads at once: every call of the
+// fake disk holds this (a copy's progress routine may call in again), and
+// each thread has its own last error, as on Windows.
+std::recursive_mutex fake_lock;
+thread_local uint32_t fake_error = 0;
+std::unique_lock<std::recursive_mutex> held() { return std::unique_lock<std::recursive_mutex>(fake_lock); }
 
 // The 8-bit side's code page, through the native stand-ins of Windows' conversions.
 std::string from_ansi(const std::string& s) {
@@ -126,11 +132,12 @@ win_handle find_first(const std::string& pattern, Data* data) {
     return reinterpret_cast<win_handle>(h);
 }
 
-win_handle TR_WINAPI find_first_a(const char* pattern, win_find_data* data) { return find_first(from_ansi(pattern), data); }
-win_handle TR_WINAPI find_first_w(const char16_t* pattern, win_find_data_w* data) { return find_first(utf8(pattern), data); }
+win_handle TR_WINAPI find_first_a(const char* pattern, win_find_data* data) { const auto hold = held(); return find_first(from_ansi(pattern), data); }
+win_handle TR_WINAPI find_first_w(const char16_t* pattern, win_find_data_w* data) { const auto hold = held(); return find_first(utf8(pattern), data); }
 
 template <typename Data>
 int32_t TR_WINAPI find_next(win_handle handle, Data* data) {
+    const auto hold = held();
     auto it = searches_open.find(reinterpret_cast<intptr_t>(handle));
     if (it == searches_open.end()) {
         fake_error = error_invalid_handle;
@@ -150,10 +157,12 @@ int32_t TR_WINAPI find_next(win_handle handle, Data* data) {
 }
 
 int32_t TR_WINAPI find_close(win_handle handle) {
+    const auto hold = held();
     return searches_open.erase(reinterpret_cast<intptr_t>(handle)) ? 1 : 0;
 }
 
 uint32_t TR_WINAPI drive_type(const char* root) {
+    const auto hold = held();
     std::string r = strip_slash(root ? root : "");
     return active->folders_.count(lowered(r)) && r.size() == 2 ? 3 : 1;
 }
@@ -214,17 +223,21 @@ int32_t copy_file(const std::string& source, const std::string& target, int32_t 
 }
 
 int32_t TR_WINAPI copy_file_a(const char* source, const char* target, int32_t fail_if_exists) {
+    const auto hold = held();
     return copy_file(from_ansi(source), from_ansi(target), fail_if_exists);
 }
 int32_t TR_WINAPI copy_file_w(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
+    const auto hold = held();
     return copy_file(utf8(source), utf8(target), fail_if_exists);
 }
 int32_t TR_WINAPI copy_file_ex_a(const char* source, const char* target, copy_progress_routine progress, void* data,
                                  int32_t*, uint32_t flags) {
+    const auto hold = held();
     return copy_file(from_ansi(source), from_ansi(target), flags & copy_file_fail_if_exists, progress, data);
 }
 int32_t TR_WINAPI copy_file_ex_w(const char16_t* source, const char16_t* target, copy_progress_routine progress,
                                  void* data, int32_t*, uint32_t flags) {
+    const auto hold = held();
     return copy_file(utf8(source), utf8(target), flags & copy_file_fail_if_exists, progress, data);
 }
 
@@ -258,14 +271,17 @@ win_handle create_file(const std::string& name, uint32_t access, uint32_t dispos
 
 win_handle TR_WINAPI create_file_a(const char* name, uint32_t access, uint32_t, void*, uint32_t disposition,
                                    uint32_t, win_handle) {
+    const auto hold = held();
     return create_file(from_ansi(name), access, disposition);
 }
 win_handle TR_WINAPI create_file_w(const char16_t* name, uint32_t access, uint32_t, void*, uint32_t disposition,
                                    uint32_t, win_handle) {
+    const auto hold = held();
     return create_file(utf8(name), access, disposition);
 }
 
 int32_t TR_WINAPI read_file(win_handle handle, void* buffer, uint32_t size, uint32_t* done, void*) {
+    const auto hold = held();
     auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
     if (done) *done = 0;
     if (it == files_open.end()) return 0;
@@ -283,6 +299,7 @@ int32_t TR_WINAPI read_file(win_handle handle, void* buffer, uint32_t size, uint
 }
 
 int32_t TR_WINAPI write_file(win_handle handle, const void* buffer, uint32_t size, uint32_t* done, void*) {
+    const auto hold = held();
     auto it = files_open.find(reinterpret_cast<intptr_t>(handle));
     if (done) *done = 0;
     if (it == files_open.end() || !it->second.writing) return 0;
@@ -295,6 +312,7 @@ int32_t TR_WINAPI write_file(win_handle handle, const void* buffer, uint32_t siz
 }
 
 int32_t TR_WINAPI close_handle(win_handle handle) {
+    const auto hold = held();
     return files_open.erase(reinterpret_cast<intptr_t>(handle)) ? 1 : 0;
 }
 
@@ -304,6 +322,7 @@ fake_file* file_of(win_handle handle) {
 }
 
 int32_t TR_WINAPI file_size(win_handle handle, int64_t* size) {
+    const auto hold = held();
     const fake_file* f = file_of(handle);
     if (!f) {
         fake_error = error_invalid_handle;
@@ -314,6 +333,7 @@ int32_t TR_WINAPI file_size(win_handle handle, int64_t* size) {
 }
 
 int32_t TR_WINAPI get_file_time(win_handle handle, win_filetime*, win_filetime*, win_filetime* write) {
+    const auto hold = held();
     const fake_file* f = file_of(handle);
     if (!f) return 0;
     if (write) *write = f->write_time;
@@ -321,6 +341,7 @@ int32_t TR_WINAPI get_file_time(win_handle handle, win_filetime*, win_filetime*,
 }
 
 int32_t TR_WINAPI set_file_time(win_handle handle, const win_filetime*, const win_filetime*, const win_filetime* write) {
+    const auto hold = held();
     fake_file* f = file_of(handle);
     if (!f) return 0;
     if (write) f->write_time = *write;
@@ -336,8 +357,8 @@ uint32_t attributes_of(const std::string& path) {
     }
     return f->attributes;
 }
-uint32_t TR_WINAPI get_attributes_a(const char* name) { return attributes_of(from_ansi(name)); }
-uint32_t TR_WINAPI get_attributes_w(const char16_t* name) { return attributes_of(utf8(name)); }
+uint32_t TR_WINAPI get_attributes_a(const char* name) { const auto hold = held(); return attributes_of(from_ansi(name)); }
+uint32_t TR_WINAPI get_attributes_w(const char16_t* name) { const auto hold = held(); return attributes_of(utf8(name)); }
 
 int32_t set_attributes(const std::string& path, uint32_t attributes) {
     fake_file* f = const_cast<fake_file*>(active->find_utf8(path));
@@ -348,8 +369,8 @@ int32_t set_attributes(const std::string& path, uint32_t attributes) {
     f->attributes = attributes;
     return 1;
 }
-int32_t TR_WINAPI set_attributes_a(const char* name, uint32_t a) { return set_attributes(from_ansi(name), a); }
-int32_t TR_WINAPI set_attributes_w(const char16_t* name, uint32_t a) { return set_attributes(utf8(name), a); }
+int32_t TR_WINAPI set_attributes_a(const char* name, uint32_t a) { const auto hold = held(); return set_attributes(from_ansi(name), a); }
+int32_t TR_WINAPI set_attributes_w(const char16_t* name, uint32_t a) { const auto hold = held(); return set_attributes(utf8(name), a); }
 
 int32_t delete_file(const std::string& path) {
     const fake_file* f = active->find_utf8(path);
@@ -364,10 +385,10 @@ int32_t delete_file(const std::string& path) {
     active->remove_utf8(path);
     return 1;
 }
-int32_t TR_WINAPI delete_file_a(const char* name) { return delete_file(from_ansi(name)); }
-int32_t TR_WINAPI delete_file_w(const char16_t* name) { return delete_file(utf8(name)); }
+int32_t TR_WINAPI delete_file_a(const char* name) { const auto hold = held(); return delete_file(from_ansi(name)); }
+int32_t TR_WINAPI delete_file_w(const char16_t* name) { const auto hold = held(); return delete_file(utf8(name)); }
 
-uint32_t TR_WINAPI tick_count() { return active->ticks; }
+uint32_t TR_WINAPI tick_count() { const auto hold = held(); return active->ticks; }
 uint32_t TR_WINAPI last_error() { return fake_error; }
 void TR_WINAPI set_error(uint32_t e) { fake_error = e; }
 

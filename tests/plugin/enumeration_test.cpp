@@ -5,9 +5,13 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/fake_fs.h"
+#include "plugin/content.h"
+#include "plugin/execution.h"
+#include "plugin/retrieval.h"
 #include "plugin/listed_names.h"
 #include "plugin/startup.h"
 #include "sequence/shown_listing.h"
@@ -355,4 +359,49 @@ TEST_F(enumeration, long_and_invalid_wide_paths_are_not_found_and_write_nothing)
         for (size_t i = 0; i < sizeof r.data; ++i) ASSERT_EQ(r.bytes()[i], 0x5A) << "byte " << i << " written";
     }
     EXPECT_EQ(FsFindFirstW(nullptr, nullptr), invalid_handle);
+}
+
+// ---- many threads at once ----
+
+namespace {
+
+int32_t TR_WINAPI quiet_progress(int32_t, const char*, const char*, int32_t) { return 0; }
+
+}  // namespace
+
+TEST_F(enumeration, threads_list_copy_query_and_resolve_shared_folders_at_once) {
+    const win_filetime shot = utc_time(2006, 9, 19, 9, 34, 18);
+    for (int i = 10; i <= 29; ++i) disk.add_file("C:\\shots\\IMG_" + std::to_string(i) + ".JPG", 100, shot);
+    disk.add_file("C:\\shots\\notes.txt", 5, shot);
+    for (int i = 1; i <= 9; ++i) disk.add_file("C:\\render\\f_0" + std::to_string(i) + ".exr", 10, shot);
+    FsInit(1, quiet_progress);
+    constexpr int threads = 4, rounds = 25;
+    for (int t = 0; t < threads; ++t) disk.add_folder("D:\\out" + std::to_string(t));
+    std::vector<std::string> wrong[threads];
+    std::vector<std::thread> running;
+    for (int t = 0; t < threads; ++t)
+        running.emplace_back([&, t] {
+            auto expect = [&](bool ok, const std::string& what) {
+                if (!ok) wrong[t].push_back(what);
+            };
+            for (int r = 0; r < rounds; ++r) {
+                const char* folder = (r + t) % 2 ? "\\C:\\shots" : "\\C:\\render";
+                const std::string names = joined(names_of(folder));
+                expect(names == (folder[4] == 's' ? ". | .. | IMG_10-29.JPG | notes.txt" : ". | .. | f_01-09.exr"),
+                       "listing " + names);
+                int32_t members = 0;
+                expect(FsContentGetValue("\\C:\\shots\\IMG_10-29.JPG", field_members, 0, &members, 4, 0) == ft_numeric_32 &&
+                           members == 20,
+                       "members " + std::to_string(members));
+                char local[260] = "\\C:\\render\\f_01-09.exr";
+                expect(FsGetLocalName(local, sizeof local) && std::string(local) == "C:\\render\\f_01.exr",
+                       std::string("local name ") + local);
+                const std::string target = "D:\\out" + std::to_string(t) + "\\f_01-09.exr";
+                if (r == 0) expect(FsGetFile("\\C:\\render\\f_01-09.exr", target.c_str(), 0) == fs_ok, "copy");
+            }
+        });
+    for (std::thread& t : running) t.join();
+    for (int t = 0; t < threads; ++t) EXPECT_TRUE(wrong[t].empty()) << "thread " << t << ": " << wrong[t].front();
+    EXPECT_EQ(disk.copied.size(), 9u * threads) << "every thread's copy arrived whole";
+    for (int t = 0; t < threads; ++t) EXPECT_TRUE(disk.exists("D:\\out" + std::to_string(t) + "\\f_09.exr"));
 }
