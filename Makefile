@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 BUILD := build
 JOBS  ?= 2
-VERSION := 0.10
+VERSION := $(shell cat VERSION)
 ZIP := dist/tallyrun-$(VERSION).zip
 LINUX_ZIP := dist/tallyrun-$(VERSION)-linux-x86_64.zip
 
@@ -50,14 +50,16 @@ build: native win32 win64 linux
 # Linux the shared object with the same installer file and INI, and its own guide.
 dist: win32 win64 linux
 	@rm -rf $(BUILD)/dist && mkdir -p $(BUILD)/dist dist
-	cp $(BUILD)/win32/plugin/tallyrun.wfx $(BUILD)/win64/plugin/tallyrun.wfx64 \
-	   tools/release/pluginst.inf tools/release/tallyrun.ini tools/release/guide.txt $(BUILD)/dist/
+	cp $(BUILD)/win32/plugin/tallyrun.wfx $(BUILD)/win64/plugin/tallyrun.wfx64 tools/release/tallyrun.ini $(BUILD)/dist/
+	sed 's/@VERSION@/$(VERSION)/g' tools/release/pluginst.inf > $(BUILD)/dist/pluginst.inf
+	sed 's/@VERSION@/$(VERSION)/g' tools/release/guide.txt > $(BUILD)/dist/guide.txt
 	rm -f $(ZIP) && cd $(BUILD)/dist && zip -q -X ../../$(ZIP) *
 	@echo "made $(ZIP)"
 	@rm -rf $(BUILD)/linux/dist && mkdir -p $(BUILD)/linux/dist dist
 	strip --strip-unneeded -o $(BUILD)/linux/dist/tallyrun.wfx $(BUILD)/linux/plugin/tallyrun.wfx
-	cp tools/release/pluginst.inf tools/release/tallyrun.ini $(BUILD)/linux/dist/
-	cp tools/release/guide-linux.txt $(BUILD)/linux/dist/guide.txt
+	cp tools/release/tallyrun.ini $(BUILD)/linux/dist/
+	sed 's/@VERSION@/$(VERSION)/g' tools/release/pluginst.inf > $(BUILD)/linux/dist/pluginst.inf
+	sed 's/@VERSION@/$(VERSION)/g' tools/release/guide-linux.txt > $(BUILD)/linux/dist/guide.txt
 	rm -f $(LINUX_ZIP) && cd $(BUILD)/linux/dist && zip -q -X ../../../$(LINUX_ZIP) *
 	@echo "made $(LINUX_ZIP)"
 

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Checks the release zip: exactly the five files, an installer file the file manager accepts, and two DLLs that load.
 set -u
-zip=$1 host32=$2 host64=$3
+zip=$1 host32=$2 host64=$3 version=$4
 here=$(cd "$(dirname "$0")/../.." && pwd)
 passed=0 failed=0
 check() { if eval "$2"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi; }
@@ -14,11 +14,15 @@ want="guide.txt pluginst.inf tallyrun.ini tallyrun.wfx tallyrun.wfx64 "
 check "zip holds '$want', got '$got'" '[ "$got" = "$want" ]'
 unzip -q "$zip" -d "$dir"
 inf=$(tr -d '\r' < "$dir/pluginst.inf")
-for line in '[plugininstall]' 'type=wfx' 'file=tallyrun.wfx' 'name=Tallyrun' 'defaultdir=tallyrun' 'version=0.10'; do
+for line in '[plugininstall]' 'type=wfx' 'file=tallyrun.wfx' 'name=Tallyrun' 'defaultdir=tallyrun' "version=$version"; do
     check "pluginst.inf has the line $line" 'grep -qxF "$line" <<< "$inf"'
 done
 check "pluginst.inf has a description" 'grep -q "^description=." <<< "$inf"'
 check "tallyrun.wfx is a 32-bit DLL" 'file "$dir/tallyrun.wfx" | grep -q "PE32 executable (DLL).*80386"'
+for dll in tallyrun.wfx tallyrun.wfx64; do
+    shown=$(strings -el "$dir/$dll" | grep -A1 -x FileVersion | tail -1)
+    check "$dll's version resource says $version, got '$shown'" '[ "$shown" = "$version" ]'
+done
 check "tallyrun.wfx64 is a 64-bit DLL" 'file "$dir/tallyrun.wfx64" | grep -q "PE32+ executable (DLL).*x86-64"'
 if "$here/tools/wine-run" --can-run "$host32"; then
     root32=$("$here/tools/wine-run" "$host32" "$(printf 'Z:%s' "${dir//\//\\}")\\tallyrun.wfx" root 2>&1 | tr -d '\r')
