@@ -6,6 +6,7 @@
 #include "config/ini_reader.h"
 #include "config/text.h"
 #include "support/bindings.h"
+#include "support/paths.h"
 #include "support/unit.h"
 #include "support/wide.h"
 
@@ -123,7 +124,7 @@ std::u16string compose_error(int code, const std::u16string& path, const std::ve
 }
 
 void show_error(const std::u16string& text) {
-    win_handle owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
+    win_handle owner = owner_window();
     std::string ansi;
     if (win.MessageBoxA && to_ansi(text, ansi)) {
         win.MessageBoxA(owner, ansi.c_str(), "Tallyrun", 48);

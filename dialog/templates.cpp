@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "support/paths.h"
 #include "support/wide.h"
 
 namespace tallyrun {
@@ -128,7 +129,7 @@ intptr_t open_template(const std::string& dialog_template, win_handle owner, dia
     // Windows wants the template on a 4-byte boundary; a block of 32-bit words is one.
     std::vector<uint32_t> block(align4(dialog_template.size()) / 4 + 1, 0);
     std::memcpy(block.data(), dialog_template.data(), dialog_template.size());
-    if (owner == invalid_handle) owner = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
+    if (owner == invalid_handle) owner = owner_window();
     return show(nullptr, block.data(), owner, proc, 0);
 }
 

@@ -47,7 +47,7 @@ void append_control(std::string& dialog_template, std::string_view class_name,
 
 // Shows template bytes modally and returns what the procedure passed to
 // end_dialog; -1 when Windows cannot create the dialog. owner ==
-// invalid_handle (-1) stands for the window active at the time of the call.
+// invalid_handle (-1) stands for owner_window() at the time of the call.
 // wide: through DialogBoxIndirectParamW, else ...A (the template is UTF-16 either way).
 intptr_t open_template(const std::string& dialog_template, win_handle owner, dialog_proc proc, bool wide = false);
 

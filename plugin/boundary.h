@@ -33,6 +33,7 @@ inline constexpr on_failure<int32_t> value_failed{ft_fileerror};
 inline constexpr on_failure<int32_t> flags_failed{0};           // FsContentGetSupportedFieldFlags
 inline constexpr on_failure<int32_t> view_failed{0};            // FsContentGetDefaultView: no view
 inline constexpr on_failure<int32_t> local_name_failed{0};      // FsGetLocalName: the host keeps its path
+inline constexpr on_failure<int32_t> background_failed{0};      // FsGetBackgroundFlags: copies in the foreground
 
 // Runs body and answers what it answers; when it throws, answers failed.answer
 // with failed.error set. No exception and no C++ type reaches the host.

@@ -60,7 +60,11 @@ struct tExtensionStartupInfo {
     void* DialogBoxLRS;
     void* DialogBoxLFMFile;
     void* SendDlgMsg;
-    unsigned char Reserved[4096 * sizeof(void*)];
+    // From Double Commander 1.1.5 on; 1.0 leaves them zero.
+    void* Translation;
+    void* TranslateString;
+    uintptr_t VersionAPI;
+    unsigned char Reserved[4096 * sizeof(void*) - 3 * sizeof(void*)];
 };
 #pragma pack(pop)
 
@@ -78,7 +82,8 @@ static_assert(sizeof(RemoteInfoStruct) == 20 && offsetof(RemoteInfoStruct, LastW
 static_assert(sizeof(tExtensionStartupInfo) == 65588 && offsetof(tExtensionStartupInfo, PluginConfDir) == 16388 &&
                   offsetof(tExtensionStartupInfo, MessageBox) == 32780 &&
                   offsetof(tExtensionStartupInfo, DialogBoxLFM) == 32788 &&
-                  offsetof(tExtensionStartupInfo, SendDlgMsg) == 32812,
+                  offsetof(tExtensionStartupInfo, SendDlgMsg) == 32812 &&
+                  offsetof(tExtensionStartupInfo, VersionAPI) == 32836,
               "tExtensionStartupInfo");
 static_assert(host_max_path == 4096, "the host's MAX_PATH on Linux");
 
@@ -110,14 +115,15 @@ using namespace tallyrun;
 TR_EXPORT void ExtensionInitialize(tExtensionStartupInfo* info) {
     guarded([&] {
         start_once();
-        if (!info || info->StructSize < offsetof(tExtensionStartupInfo, Reserved)) return;
+        if (!info || info->StructSize < offsetof(tExtensionStartupInfo, Translation)) return;
         // The record lives on the host's stack: what is needed is copied.
         const char* folder = info->PluginConfDir;
         host_calls calls;
         calls.MessageBox = reinterpret_cast<decltype(calls.MessageBox)>(info->MessageBox);
         calls.DialogBoxLFM = reinterpret_cast<decltype(calls.DialogBoxLFM)>(info->DialogBoxLFM);
         calls.SendDlgMsg = reinterpret_cast<decltype(calls.SendDlgMsg)>(info->SendDlgMsg);
-        tallyrun::ExtensionInitialize(std::string_view(folder, strnlen(folder, ext_max_path)), calls);
+        const uintptr_t version_api = info->StructSize >= offsetof(tExtensionStartupInfo, Reserved) ? info->VersionAPI : 0;
+        tallyrun::ExtensionInitialize(std::string_view(folder, strnlen(folder, ext_max_path)), calls, version_api);
     });
 }
 
@@ -192,6 +198,13 @@ TR_EXPORT int FsGetLocalNameW(char16_t* remote_name, int max_length) {
     return guarded(local_name_failed, [&] {
         start_once();
         return tallyrun::FsGetLocalNameW(remote_name, max_length) ? 1 : 0;
+    });
+}
+
+TR_EXPORT int FsGetBackgroundFlags() {
+    return guarded(background_failed, [] {
+        start_once();
+        return tallyrun::FsGetBackgroundFlags();
     });
 }
 

@@ -76,6 +76,10 @@ __declspec(dllexport) int WINAPI FsGetFileW(WCHAR* remote_name, WCHAR* local_nam
                    [&] { return tallyrun::FsGetFileW(units(remote_name), units(local_name), copy_flags); });
 }
 
+__declspec(dllexport) int WINAPI FsGetBackgroundFlags() {
+    return guarded(background_failed, [] { return tallyrun::FsGetBackgroundFlags(); });
+}
+
 __declspec(dllexport) int WINAPI FsExecuteFile(HWND main_window, char* remote_name, char* verb) {
     return guarded(execute_failed, [&] { return tallyrun::FsExecuteFile(main_window, remote_name, verb); });
 }

@@ -193,6 +193,11 @@ bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_v
     return true;
 }
 
+int32_t FsGetBackgroundFlags() {
+    const bool prompts_anywhere = !host_has_dialog_api || plugin.host_version_api >= dialogs_on_any_thread_version;
+    return prompts_anywhere ? bg_download : 0;
+}
+
 int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags) {
     return get_file<char>(remote_name, local_name, copy_flags);
 }

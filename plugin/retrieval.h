@@ -22,6 +22,20 @@ enum fs_result : int32_t {
     fs_not_supported = 6,
 };
 
+// FsGetBackgroundFlags' answer: the host may call FsGetFile on a worker thread.
+inline constexpr int32_t bg_download = 1;
+// The host's dialog API version from which a plugin's form is made on the
+// host's main thread whatever thread asks (Double Commander 1.2.0 on).
+inline constexpr uintptr_t dialogs_on_any_thread_version = 5;
+
+// bg_download where the host can show the plugin's prompt from the thread
+// that copies, else 0 (the host then copies in the foreground). Always on
+// Windows: each prompt and message box runs its own message loop on the
+// calling thread. In Double Commander only from 1.2.0 on (its dialog API
+// version 5): 1.0 and 1.1 build a plugin's form on the calling thread and
+// crash when that is a background copy's.
+int32_t FsGetBackgroundFlags();
+
 // Copy flags the host passes.
 inline constexpr int32_t copy_overwrite = 1;
 inline constexpr int32_t copy_resume = 2;

@@ -70,7 +70,8 @@ int32_t FsSetDefaultParams(const void* record) {
     return 0;
 }
 
-void ExtensionInitialize(std::string_view config_folder, const host_calls& calls) {
+void ExtensionInitialize(std::string_view config_folder, const host_calls& calls, uintptr_t version_api) {
+    plugin.host_version_api = version_api;
     plugin.config_folder = to_wide(config_folder);
     if (!plugin.config_folder.empty() && plugin.config_folder.back() != char16_t(path_separator))
         plugin.config_folder += char16_t(path_separator);

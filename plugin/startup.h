@@ -23,6 +23,7 @@ struct plugin_state {
     std::u16string ini_folder;  // ends with a separator, or empty until the host names one
     std::u16string config_folder;  // the host's plugin configuration folder (ExtensionInitialize), or empty
     host_calls host;               // the host's message box and forms (ExtensionInitialize)
+    uintptr_t host_version_api = 0;  // the host's dialog API version (ExtensionInitialize); 0 for none
     int32_t plugin_number = 0;
     progress_proc progress = nullptr;     // from FsInit
     progress_proc_w progress_w = nullptr;  // from FsInitW; the host may call both
@@ -64,9 +65,10 @@ int32_t FsGetDefRootName(char* name, int32_t size);
 int32_t FsSetDefaultParams(const void* record);
 
 // What the host's ExtensionInitialize gives: its plugin configuration folder
-// (a separator is added when missing; empty names none) and its calls, which
-// the bindings then use for message boxes and dialogs. A second call
-// replaces both.
-void ExtensionInitialize(std::string_view config_folder, const host_calls& calls);
+// (a separator is added when missing; empty names none), its calls, which
+// the bindings then use for message boxes and dialogs, and the version of
+// its dialog API (0 where the host's record has none). A second call
+// replaces all three.
+void ExtensionInitialize(std::string_view config_folder, const host_calls& calls, uintptr_t version_api = 0);
 
 }  // namespace tallyrun

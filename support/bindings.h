@@ -137,6 +137,8 @@ struct win_bindings {
     int32_t(TR_WINAPI* MessageBoxW)(win_handle owner, const char16_t* text, const char16_t* caption,
                                     uint32_t type);
     win_handle(TR_WINAPI* GetActiveWindow)();
+    win_handle(TR_WINAPI* GetForegroundWindow)();
+    uint32_t(TR_WINAPI* GetWindowThreadProcessId)(win_handle window, uint32_t* process);
     uint32_t(TR_WINAPI* CharLowerBuffA)(char* buffer, uint32_t length);
     uint32_t(TR_WINAPI* CharUpperBuffA)(char* buffer, uint32_t length);
     uint32_t(TR_WINAPI* CharLowerBuffW)(char16_t* buffer, uint32_t length);
@@ -188,6 +190,7 @@ struct win_bindings {
     int32_t(TR_WINAPI* DeleteFileA)(const char* name);
     int32_t(TR_WINAPI* DeleteFileW)(const char16_t* name);
     uint32_t(TR_WINAPI* GetTickCount)();
+    uint32_t(TR_WINAPI* GetCurrentProcessId)();
     uint32_t(TR_WINAPI* GetLastError)();
     void(TR_WINAPI* SetLastError)(uint32_t error);
     win_handle(TR_WINAPI* CreateFileA)(const char* name, uint32_t access, uint32_t share,

@@ -64,6 +64,8 @@ bool bind_windows(function_lookup lookup) {
     if (!win.MessageBoxA) return missing("MessageBoxA");
     bind(win.GetActiveWindow, user32, "GetActiveWindow");
     if (!win.GetActiveWindow) return missing("GetActiveWindow");
+    bind(win.GetForegroundWindow, user32, "GetForegroundWindow");
+    bind(win.GetWindowThreadProcessId, user32, "GetWindowThreadProcessId");
     bind(win.CharLowerBuffA, user32, "CharLowerBuffA");
     bind(win.CharUpperBuffA, user32, "CharUpperBuffA");
     bind(win.CharLowerBuffW, user32, "CharLowerBuffW");
@@ -100,6 +102,7 @@ bool bind_windows(function_lookup lookup) {
     bind(win.DeleteFileA, kernel32, "DeleteFileA");
     bind(win.DeleteFileW, kernel32, "DeleteFileW");
     bind(win.GetTickCount, kernel32, "GetTickCount");
+    bind(win.GetCurrentProcessId, kernel32, "GetCurrentProcessId");
     // Copies report progress and stop when told to: kernel32's CopyFileEx on
     // Windows, the plugin's own chunked copy over the calls above under Wine.
     choose_copy_file_ex(win, lookup);

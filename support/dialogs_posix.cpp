@@ -1,6 +1,7 @@
 // The Linux build's message boxes and dialogs: Windows dialog templates shown as forms of the host's dialog API.
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -290,6 +291,10 @@ intptr_t TR_WINAPI dialog_box_indirect_param_w(win_handle, const void* dialog_te
     if (!dialog_template || !proc || !host || !host->DialogBoxLFM || !host->SendDlgMsg ||
         !read_template(dialog_template, form) || !lfm_of(form, lfm))
         return -1;
+    // The host's call-back names no dialog, so one is shown at a time: two
+    // background copies that both ask take turns. The same thread may nest one.
+    static std::recursive_mutex one_at_a_time;
+    std::lock_guard<std::recursive_mutex> turn(one_at_a_time);
     shown_dialog d{proc, init_param, {}};
     for (const template_item& item : form.items) d.ids.push_back(item.id);
     shown_dialog* outer = shown;

@@ -134,4 +134,16 @@ int ctrl_down() {
 TALLYRUN_PATHS(char)
 TALLYRUN_PATHS(char16_t)
 
+win_handle owner_window() {
+    win_handle active = win.GetActiveWindow ? win.GetActiveWindow() : nullptr;
+    if (active) return active;
+    // A thread with no window of its own (a background copy): the host's
+    // window the user works in, so that the dialog comes up in front of it.
+    if (!win.GetForegroundWindow || !win.GetWindowThreadProcessId || !win.GetCurrentProcessId) return nullptr;
+    win_handle front = win.GetForegroundWindow();
+    uint32_t process = 0;
+    if (front && win.GetWindowThreadProcessId(front, &process) && process == win.GetCurrentProcessId()) return front;
+    return nullptr;
+}
+
 }  // namespace tallyrun

@@ -26,6 +26,8 @@ inline constexpr bool host_has_no_time = false;
 // A listing shows a link to a file as that file, and a link that names no
 // file as itself with a symbolic link's reparse tag (dwReserved0).
 inline constexpr bool listings_follow_links = true;
+// The plugin's prompts and message boxes are the host's forms (its dialog API).
+inline constexpr bool host_has_dialog_api = true;
 #else
 inline constexpr char path_separator = '\\';
 inline constexpr bool drives_at_root = true;
@@ -33,6 +35,7 @@ inline constexpr bool paths_ignore_case = true;
 inline constexpr size_t host_max_path = 260;
 inline constexpr bool host_has_no_time = true;
 inline constexpr bool listings_follow_links = false;
+inline constexpr bool host_has_dialog_api = false;
 #endif
 // The shortest host path that can name a file: "\C:" on Windows, "/a" here.
 inline constexpr size_t shortest_host_file_path = drives_at_root ? 3 : 2;
@@ -87,6 +90,11 @@ void set_dll_instance(win_handle instance);
 std::u16string module_filename();
 // GetDriveTypeA of the root, a backslash appended when missing; 1 (no root) when unbound.
 uint32_t drive_type(std::string_view root);
+// The owner of a dialog or message box shown now: the calling thread's active
+// window, else (a thread with none, such as a background copy's) the
+// foreground window when it is this process's; null when neither.
+win_handle owner_window();
+
 // 1 while a Ctrl key is held (GetKeyState of VK_CONTROL, bit 15), else 0.
 int ctrl_down();
 

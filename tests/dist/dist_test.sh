@@ -22,6 +22,8 @@ check "tallyrun.wfx is a 32-bit DLL" 'file "$dir/tallyrun.wfx" | grep -q "PE32 e
 for dll in tallyrun.wfx tallyrun.wfx64; do
     shown=$(strings -el "$dir/$dll" | grep -A1 -x FileVersion | tail -1)
     check "$dll's version resource says $version, got '$shown'" '[ "$shown" = "$version" ]'
+    # Read from the export table, so that it is known even where the DLL cannot be loaded.
+    check "$dll exports FsGetBackgroundFlags by name" 'objdump -p "$dir/$dll" | grep -qw FsGetBackgroundFlags'
 done
 check "tallyrun.wfx64 is a 64-bit DLL" 'file "$dir/tallyrun.wfx64" | grep -q "PE32+ executable (DLL).*x86-64"'
 if "$here/tools/wine-run" --can-run "$host32"; then

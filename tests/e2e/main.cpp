@@ -406,6 +406,10 @@ std::vector<std::string> window_answerer::texts() const {
 }
 
 std::string run_host(const std::string& arguments, DWORD* status) {
+    // Wine starts its desktop process for the first window of a session; were
+    // that the harness's, the desktop would keep the harness's output open
+    // for as long as this process lives. Asked for here, it is this process's.
+    GetDesktopWindow();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
     CreatePipe(&read_end, &write_end, &inherit, 0);

@@ -9,7 +9,7 @@ kind=$(file -b "$wfx")
 check "an ELF 64-bit x86-64 shared object, got: $kind" '[[ $kind == "ELF 64-bit LSB shared object, x86-64"* ]]'
 got=$(nm -D --defined-only "$wfx" | awk '{ print $3 }' | sort | tr '\n' ' ')
 want="ExtensionInitialize FsContentGetDefaultView FsContentGetSupportedField FsContentGetSupportedFieldFlags \
-FsContentGetValueW FsContentPluginUnloading FsExecuteFileW FsFindClose FsFindFirstW FsFindNextW FsGetDefRootName \
+FsContentGetValueW FsContentPluginUnloading FsExecuteFileW FsFindClose FsFindFirstW FsFindNextW FsGetBackgroundFlags FsGetDefRootName \
 FsGetFileW FsGetLocalNameW FsInitW FsLinksToLocalFiles FsSetDefaultParams "
 check "exports exactly '$want', got '$got'" '[ "$got" = "$want" ]'
 needed=$(readelf -d "$wfx" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')

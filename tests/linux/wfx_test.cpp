@@ -29,7 +29,7 @@ const char* plugin_file = nullptr;  // the .wfx under test, from the command lin
 constexpr size_t find_record_size = 8264, name_at = 44, short_name_at = 8236;
 constexpr size_t params_size = 4108, ini_name_at = 12;
 constexpr size_t startup_size = 65588, conf_dir_at = 16388, message_box_at = 32780, dialog_lfm_at = 32788,
-                 send_dlg_msg_at = 32812;
+                 send_dlg_msg_at = 32812, version_api_at = 32836;
 
 // Paths as the host passes them: its UTF-8 strings in UTF-16.
 std::u16string utf16(const std::string& utf8) { return tallyrun::utf16_of(utf8); }
@@ -89,8 +89,10 @@ struct plugin_module {
         get<void (*)(void*)>("FsSetDefaultParams")(r.data());
     }
     // The record is the host's stack: it is gone (here: scribbled over) after the call.
-    void extension_initialize(const std::string& conf_dir) const {
+    // version_api: what Double Commander 1.1.5 and later put after the calls (1.0 leaves it zero).
+    void extension_initialize(const std::string& conf_dir, uintptr_t version_api = 0) const {
         std::vector<unsigned char> r(startup_size, 0);
+        std::memcpy(r.data() + version_api_at, &version_api, sizeof version_api);
         const uint32_t size = startup_size;
         std::memcpy(r.data(), &size, 4);
         std::memcpy(r.data() + conf_dir_at, conf_dir.data(), conf_dir.size());
@@ -449,6 +451,25 @@ TEST(wfx_real_folders, a_link_that_names_no_file_is_an_entry_of_its_own) {
     EXPECT_EQ(read_bytes(s.out + "/f_09.exr"), std::string(10, '1')) << "with its target's content";
     EXPECT_EQ(the_plugin().get_file(utf16(renders + "/f_05.exr"), utf16(s.out + "/f_05.exr")), 2) << "not found";
     EXPECT_FALSE(exists(s.out + "/f_05.exr"));
+}
+
+TEST(wfx_background, only_a_host_whose_dialogs_work_from_any_thread_is_offered_background_copies) {
+    samples s;
+    auto flags = the_plugin().get<int (*)()>("FsGetBackgroundFlags");
+    ASSERT_TRUE(flags);
+    const struct {
+        uintptr_t version_api;
+        int expected;
+        const char* host;
+    } cases[] = {{0, 0, "Double Commander 1.0"}, {4, 0, "1.1, which builds forms on the calling thread"},
+                 {5, 1, "1.2.0, which builds them on its main thread"}, {6, 1, "a later one"}};
+    for (const auto& c : cases) {
+        the_plugin().start(s.ini, s.conf);
+        the_plugin().extension_initialize(s.conf, c.version_api);
+        EXPECT_EQ(flags(), c.expected) << c.host;
+    }
+    the_plugin().start(s.ini, s.conf);
+    EXPECT_EQ(flags(), 0) << "back to a 1.0 host";
 }
 
 TEST(wfx_real_folders, listings_and_local_names_may_be_asked_from_many_threads_at_once) {

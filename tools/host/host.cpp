@@ -31,7 +31,8 @@ const char usage[] =
     "  ls PATH              list a folder of the plugin as a panel shows it: size or <DIR>,\n"
     "                       date and time, attributes, name. PATH is the plugin's own path:\n"
     "                       \\ for the drives, \\C:\\photos for a folder\n"
-    "  get REMOTE LOCAL     copy one entry out (FsGetFile(W)): REMOTE such as\n"
+    "  get REMOTE LOCAL [REMOTE LOCAL...]\n"
+    "                       copy entries out (FsGetFile(W)): REMOTE such as\n"
     "                       \\C:\\photos\\IMG_0001-0003.JPG, LOCAL the full target file name\n"
     "  copy REMOTE... LOCAL-FOLDER\n"
     "                       copy a selection the way the file manager copies trees: every\n"
@@ -63,6 +64,12 @@ const char usage[] =
     "  --screenshot FILE    with --answer: save a picture of the first prompt as a BMP file\n"
     "  --answer-boxes       press OK on the plugin's message boxes and print their text\n"
     "                       (without it, they wait for a person)\n"
+    "  --background         get copies in the background, as a file manager does once the\n"
+    "                       plugin's FsGetBackgroundFlags allows it: each REMOTE LOCAL pair on a\n"
+    "                       worker thread of its own, all at once (refused when it does not)\n"
+    "  --while PATH         with --background: meanwhile the main thread lists PATH and asks\n"
+    "                       for its columns again and again, and tells how often and whether\n"
+    "                       every listing was alike\n"
     "  --help               this text\n"
     "\n"
     "Result codes print by name; the exit status is the first non-zero result code\n"
@@ -88,6 +95,7 @@ using fs_content_get_supported_field = int(WINAPI*)(int, char*, char*, int);
 using fs_content_get_value = int(WINAPI*)(char*, int, int, void*, int, int);
 using fs_content_get_value_w = int(WINAPI*)(WCHAR*, int, int, void*, int, int);
 using fs_content_get_default_view = BOOL(WINAPI*)(char*, char*, char*, char*, int);
+using fs_get_background_flags = int(WINAPI*)();
 
 // The plugin's entry points; a wide one is null when the plugin lacks it or --ansi is given.
 struct plugin_calls {
@@ -111,6 +119,7 @@ struct plugin_calls {
     fs_content_get_value get_value;
     fs_content_get_value_w get_value_w;
     fs_content_get_default_view default_view;
+    fs_get_background_flags background_flags;
 };
 
 // The host's default-parameter record.
@@ -133,6 +142,8 @@ struct options {
     std::vector<std::string> answers;
     bool answer_boxes = false;
     std::wstring screenshot;  // BMP file for a picture of the first prompt
+    bool background = false;
+    std::wstring browse_while;  // listed on the main thread while background copies run
 };
 
 options opt;
@@ -755,6 +766,57 @@ void print_fields(const plugin_calls& p, const std::vector<field>& fields,
     }
 }
 
+// The copies of get on worker threads at once, while the main thread lists
+// opt.browse_while and asks for its columns until they end; the first
+// non-zero result, as get answers.
+int command_background_get(const plugin_calls& p, const std::vector<std::wstring>& pairs) {
+    if (missing(p.background_flags, "FsGetBackgroundFlags")) return 2;
+    if (!(p.background_flags() & 1)) {
+        say("FsGetBackgroundFlags has no BG_DOWNLOAD: the plugin copies only in the foreground\n");
+        return 2;
+    }
+    std::vector<int> results(pairs.size() / 2, 0);
+    std::atomic<size_t> running{results.size()};
+    std::vector<std::thread> copies;
+    for (size_t k = 0; k < results.size(); ++k)
+        copies.emplace_back([&, k] {
+            results[k] = get_one(p, pairs[2 * k], pairs[2 * k + 1]);
+            --running;
+        });
+    size_t listings = 0, differing = 0;
+    std::vector<entry> first;
+    while (!opt.browse_while.empty() && running > 0) {
+        std::vector<entry> now;
+        list(p, opt.browse_while, now, nullptr);
+        if (listings++ == 0) first = now;
+        bool alike = now.size() == first.size();
+        for (size_t i = 0; alike && i < now.size(); ++i) alike = now[i].name == first[i].name && now[i].size == first[i].size;
+        if (!alike) ++differing;
+        std::vector<std::pair<std::wstring, std::wstring>> entries;
+        for (const entry& e : now)
+            if (!is_dots(e.name)) entries.push_back({opt.browse_while + L"\\" + e.name, e.name});
+        if (p.get_value || p.get_value_w)
+            for (const auto& e : entries) {
+                int members = 0;
+                if (p.get_value_w) {
+                    std::vector<WCHAR> b = buffer(e.first, 1024);
+                    p.get_value_w(b.data(), 0, 0, &members, sizeof members, 0);
+                } else {
+                    std::vector<char> b = buffer(ansi(e.first), MAX_PATH);
+                    p.get_value(b.data(), 0, 0, &members, sizeof members, 0);
+                }
+            }
+    }
+    for (std::thread& t : copies) t.join();
+    if (!opt.browse_while.empty())
+        say("while copying: %s listed %s\n", u8(opt.browse_while),
+            std::to_string(listings) + " times, " +
+                (differing ? std::to_string(differing) + " listings NOT alike" : std::string("every listing alike")));
+    for (int r : results)
+        if (r) return r;
+    return 0;
+}
+
 int command_fields(const plugin_calls& p, const std::vector<std::wstring>& paths) {
     if (missing(p.supported_field, "FsContentGetSupportedField") || missing(p.get_value, "FsContentGetValue"))
         return 2;
@@ -874,6 +936,10 @@ int main() {
             opt.screenshot = argv[++i];
         } else if (a == L"--answer-boxes") {
             opt.answer_boxes = true;
+        } else if (a == L"--background") {
+            opt.background = true;
+        } else if (a == L"--while" && has_value) {
+            opt.browse_while = argv[++i];
         } else if (a.size() > 1 && a[0] == L'-' && a[1] == L'-') {
             return bad_usage("unknown option " + u8(a));
         } else {
@@ -913,6 +979,7 @@ int main() {
     find_both(module, "FsContentGetValue", p.get_value, p.get_value_w);
     find_entry(module, "FsContentGetSupportedField", p.supported_field);
     find_entry(module, "FsContentGetDefaultView", p.default_view);
+    find_entry(module, "FsGetBackgroundFlags", p.background_flags);
 
     default_params params{};
     params.size = sizeof params;
@@ -941,6 +1008,8 @@ int main() {
         return 0;
     }
     if (command == L"ls" && args.size() == 3) return command_ls(p, args[2]);
+    if (command == L"get" && args.size() >= 4 && args.size() % 2 == 0 && opt.background)
+        return command_background_get(p, std::vector<std::wstring>(args.begin() + 2, args.end()));
     if (command == L"get" && args.size() == 4) return get_one(p, args[2], args[3]);
     if (command == L"copy" && args.size() >= 4)
         return command_copy(p, std::vector<std::wstring>(args.begin() + 2, args.end() - 1), args.back());
