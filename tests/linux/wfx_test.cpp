@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/wide.h"
@@ -470,29 +469,6 @@ TEST(wfx_background, only_a_host_whose_dialogs_work_from_any_thread_is_offered_b
     }
     the_plugin().start(s.ini, s.conf);
     EXPECT_EQ(flags(), 0) << "back to a 1.0 host";
-}
-
-TEST(wfx_real_folders, listings_and_local_names_may_be_asked_from_many_threads_at_once) {
-    samples s;
-    the_plugin().start(s.ini, s.conf);
-    auto local_name = the_plugin().get<int (*)(char16_t*, int)>("FsGetLocalNameW");
-    ASSERT_TRUE(local_name);
-    const std::vector<std::u16string> expected = the_plugin().names(s.src);
-    std::vector<std::string> wrong[4];
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 100; ++i) {
-                if (the_plugin().names(s.src) != expected) wrong[t].push_back("listing " + std::to_string(i));
-                std::vector<char16_t> buffer(4096, 0);
-                const std::u16string remote = utf16(s.src + "/IMG_0001-0005.JPG");
-                std::copy(remote.begin(), remote.end(), buffer.begin());
-                if (!local_name(buffer.data(), 4096) || tallyrun::utf8_of(buffer.data()) != s.src + "/IMG_0001.JPG")
-                    wrong[t].push_back("local name " + std::to_string(i));
-            }
-        });
-    for (std::thread& t : threads) t.join();
-    for (int t = 0; t < 4; ++t) EXPECT_TRUE(wrong[t].empty()) << "thread " << t << ": " << wrong[t].front();
 }
 
 }  // namespace
