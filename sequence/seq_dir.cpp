@@ -483,13 +483,19 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     {
         // The runs are found among the files that may be members; the others
         // go in as entries of their own, each at its place in the walk.
-        std::vector<uint32_t> joinable, lone;  // places in the walk
-        for (uint32_t k = 0; k < walk.size(); ++k) (read.files[walk[k]].lone ? lone : joinable).push_back(k);
+        // Only where listings follow links can a file be lone.
+        std::vector<uint32_t> joinable, lone;  // places in the walk, made only when some file is lone
+        if (listings_follow_links &&
+            std::any_of(read.files.begin() + folders, read.files.end(), [](const listed_file& f) { return f.lone; }))
+            for (uint32_t k = 0; k < walk.size(); ++k) (read.files[walk[k]].lone ? lone : joinable).push_back(k);
         name_refs<C> sorted;
         sorted.buffers[0] = lowered.buffers[0];
         sorted.buffers[1] = lowered.buffers[1];
-        sorted.refs.reserve(joinable.size());
-        for (uint32_t k : joinable) sorted.refs.push_back(lowered.refs[walk[k]]);
+        sorted.refs.reserve(walk.size());
+        if (lone.empty())
+            for (uint32_t at : walk) sorted.refs.push_back(lowered.refs[at]);
+        else
+            for (uint32_t k : joinable) sorted.refs.push_back(lowered.refs[walk[k]]);
         runs = find_runs(sorted, context.range, grouped);
         if (!lone.empty()) runs = with_lone_files(runs, joinable, lone);
     }
