@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/paired.h"
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "support/bindings.h"
 #include "support/bindings_posix.h"
 #include "support/paths.h"

@@ -32,7 +32,7 @@ std::vector<std::string> parse_any(std::string_view s, std::string_view delimite
 // s mapped by CharLowerBuffA / CharUpperBuffA (the user's locale, not only
 // A to Z), one call into Windows per text. When Windows maps fewer bytes than s
 // holds, s comes back unchanged. For the configuration's names; the folder
-// listings map case through support/case_map.h.
+// listings map case through sequence/case_map.h.
 std::string win_lower(std::string_view s);
 std::string win_upper(std::string_view s);
 

@@ -1,17 +1,10 @@
-// The overwrite confirmation: which members of a copy may replace existing files, asked one prompt at a time.
+// The overwrite prompt: its template, its message and the answer it gives.
 #include "dialog/confirm.h"
 
-#include "dialog/templates.h"
-#include "sequence/seq_dir.h"
 #include "support/paths.h"
 
 namespace tallyrun {
-
-int confirm_dialog = 0;
-
 namespace {
-
-dialog_proc confirm_proc = nullptr;
 
 constexpr uint32_t wm_close = 0x0010;
 constexpr uint32_t wm_command = 0x0111;
@@ -64,20 +57,14 @@ std::string size_and_time(const listed_file& f) {
            std::to_string(t.year) + " " + zero2(t.hour) + ":" + zero2(t.minute) + ":" + zero2(t.second);
 }
 
-bool later(local_step a, local_step b) {
-    // Steps count forward in time; no time compares as the earliest.
-    const uint64_t x = a == no_step ? 0 : uint64_t{a} + 1, y = b == no_step ? 0 : uint64_t{b} + 1;
-    return x > y;
-}
-
 }  // namespace
 
-void confirm_dialog_setup() {
-    if (confirm_dialog) return;
-    confirm_dialog = dialog("Tallyrun", 0, 0, 290, 91, dialog_style, 0, {"MS SANS SERIF", 8, 0, 0});
+void confirm_dialog_setup(confirm_prompt& prompt) {
+    if (prompt.id) return;
+    prompt.id = dialog(prompt.templates, "Tallyrun", 0, 0, 290, 91, dialog_style, 0, {"MS SANS SERIF", 8, 0, 0});
     for (const button& b : buttons)
-        control(confirm_dialog, "Button", b.label, b.id, b.x, b.y, 90, 15, button_style, 0);
-    confirm_proc = mainDialogProc;
+        control(prompt.templates, prompt.id, "Button", b.label, b.id, b.x, b.y, 90, 15, button_style, 0);
+    prompt.proc = mainDialogProc;
 }
 
 template <typename C>
@@ -88,62 +75,28 @@ std::basic_string<C> overwrite_message(const member<C>& source, const member<C>&
 }
 
 template <typename C>
-intptr_t ask_overwrite(const member<C>& source, const member<C>& target) {
-    if (confirm_dialog < 1 || static_cast<size_t>(confirm_dialog) > dialog_templates.size()) return -1;
+intptr_t show_overwrite_prompt(const confirm_prompt& prompt, const member<C>& source, const member<C>& target) {
+    if (prompt.id < 1 || static_cast<size_t>(prompt.id) > prompt.templates.size()) return -1;
     // The message belongs to this prompt only: it goes on a copy, and the kept
     // template stays the six buttons alone.
-    std::string prompt = dialog_templates[static_cast<size_t>(confirm_dialog) - 1];
-    append_control(prompt, "Static", overwrite_message(source, target), -1, 5, 4, 285, 50, message_style, 0);
-    return open_template(prompt, invalid_handle, confirm_proc, sizeof(C) == 2);
+    std::string bytes = prompt.templates[static_cast<size_t>(prompt.id) - 1];
+    append_control(bytes, "Static", overwrite_message(source, target), -1, 5, 4, 285, 50, message_style, 0);
+    return open_template(bytes, invalid_handle, prompt.proc, sizeof(C) == 2);
 }
 
 template <typename C>
-bool confirm_files(const std::vector<member<C>>& members, std::basic_string_view<C> target_folder, int mode,
-                   std::vector<member<C>>& keep) {
-    keep.clear();
-    std::vector<member<C>> kept;
-    for (const member<C>& entry : members) {
-        member<C> target{};
-        std::basic_string<C> target_name;
-        if (!find_entry<C>(std::basic_string<C>(target_folder) + std::basic_string<C>(entry.name), target.file,
-                           target_name)) {
-            kept.push_back(entry);
-            continue;
-        }
-        target.name = target_name;
-        if (mode == 3) continue;
-        if (mode == 0) {
-            kept.push_back(entry);
-            continue;
-        }
-        if (mode != 2) {
-            switch (ask_overwrite(entry, target)) {
-                case answer_overwrite:
-                    kept.push_back(entry);
-                    continue;
-                case answer_overwrite_all:
-                    kept.push_back(entry);
-                    mode = 0;
-                    continue;
-                case answer_skip:
-                    continue;
-                case answer_older:
-                    mode = 2;
-                    break;  // this entry is judged by the age test below
-                case answer_skip_all:
-                    mode = 3;
-                    continue;
-                default:
-                    // Cancel (6), Escape and the close box (0), and also a
-                    // dialog that could not be shown (-1): without an answer a
-                    // user's file is never overwritten.
-                    return false;
-            }
-        }
-        if (later(entry.file.time, target.file.time)) kept.push_back(entry);
+overwrite_answer ask_overwrite(const confirm_prompt& prompt, const member<C>& source, const member<C>& target) {
+    switch (show_overwrite_prompt(prompt, source, target)) {
+        case answer_overwrite: return overwrite_answer::overwrite;
+        case answer_overwrite_all: return overwrite_answer::overwrite_all;
+        case answer_skip: return overwrite_answer::skip;
+        case answer_older: return overwrite_answer::older;
+        case answer_skip_all: return overwrite_answer::skip_all;
+        // Cancel (6), Escape and the close box (0), and also a dialog that
+        // could not be shown (-1) or an answer that is no button's: without an
+        // answer a user's file is never overwritten.
+        default: return overwrite_answer::cancel;
     }
-    keep = std::move(kept);
-    return true;
 }
 
 intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t wparam,
@@ -165,10 +118,9 @@ intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t
 }
 
 #define TALLYRUN_CONFIRM(C)                                                                              \
-    template bool confirm_files<C>(const std::vector<member<C>>&, std::basic_string_view<C>, int,           \
-                                   std::vector<member<C>>&);                                                \
     template std::basic_string<C> overwrite_message<C>(const member<C>&, const member<C>&);                 \
-    template intptr_t ask_overwrite<C>(const member<C>&, const member<C>&);
+    template intptr_t show_overwrite_prompt<C>(const confirm_prompt&, const member<C>&, const member<C>&);  \
+    template overwrite_answer ask_overwrite<C>(const confirm_prompt&, const member<C>&, const member<C>&);
 TALLYRUN_CONFIRM(char)
 TALLYRUN_CONFIRM(char16_t)
 

@@ -1,46 +1,46 @@
-// The overwrite confirmation: a six-button prompt per existing target, and the members it lets through.
+// The overwrite prompt: six buttons and a message about one existing target, and what the user answered.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "plugin/retrieval.h"
+#include "dialog/templates.h"
+#include "sequence/listing.h"
 #include "support/bindings.h"
 
 namespace tallyrun {
 
-// The registered confirmation template (six buttons, no message), 0 before
-// confirm_dialog_setup ran.
-extern int confirm_dialog;
+// The prompt's template (six buttons, no message), registered once in its own
+// list, and its dialog procedure; id is 0 before confirm_dialog_setup ran.
+struct confirm_prompt {
+    template_list templates;
+    int id = 0;
+    dialog_proc proc = nullptr;
+};
 
-// Builds the confirmation template once, at start-up; later calls do nothing.
-void confirm_dialog_setup();
+// Builds the prompt's template; a prompt already built stays as it is.
+void confirm_dialog_setup(confirm_prompt& prompt);
 
-// The members that may be copied into target_folder (ending in a backslash),
-// in input order, into keep. A target that cannot be listed counts as absent.
-// An existing target is asked about while mode is 1 (any mode but 0, 2, 3),
-// overwritten by 0, overwritten only when older than its source by 2 (equal
-// times keep the target), skipped by 3; the buttons "all", "older" and "skip
-// all" change the mode for the rest of this call. False, with keep empty, when
-// the user cancelled (Cancel, Escape, close box) or a prompt could not be
-// shown or gave an answer that is no button's: then nothing may be copied.
-template <typename C>
-bool confirm_files(const std::vector<member<C>>& members, std::basic_string_view<C> target_folder, int mode,
-                   std::vector<member<C>>& keep);
+// What the user answered a prompt: a button, or cancel for Cancel, Escape, the
+// close box, a prompt that could not be shown and an answer that is no button's.
+enum class overwrite_answer { overwrite, overwrite_all, skip, cancel, older, skip_all };
 
 // The prompt's text about replacing target (as the folder listing spells it)
 // with source: names, full sizes, day.month.year hour:minute:second.
 template <typename C>
 std::basic_string<C> overwrite_message(const member<C>& source, const member<C>& target);
 
-// Shows one prompt (the six buttons and this pair's message) owned by the
-// active window and returns the dialog result: 3 to 8 for the buttons, 0 for
+// Shows one prompt (the six buttons and this pair's message) owned by
+// owner_window() and returns the dialog's result: 3 to 8 for the buttons, 0 for
 // Escape or the close box, -1 when the dialog could not be shown. The 8-bit
 // side shows it with DialogBoxIndirectParamA, the wide one with ...W.
 template <typename C>
-intptr_t ask_overwrite(const member<C>& source, const member<C>& target);
+intptr_t show_overwrite_prompt(const confirm_prompt& prompt, const member<C>& source, const member<C>& target);
+
+// The same prompt, its result as the user's answer.
+template <typename C>
+overwrite_answer ask_overwrite(const confirm_prompt& prompt, const member<C>& source, const member<C>& target);
 
 // Dialog procedure: Enter gives 3 (overwrite), Escape and the close box 0.
 intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t wparam, intptr_t lparam);

@@ -8,8 +8,6 @@
 
 namespace tallyrun {
 
-std::vector<std::string> dialog_templates;
-
 namespace {
 
 constexpr uint32_t ds_setfont = 0x40;
@@ -25,8 +23,8 @@ std::string text_array(std::string_view text) { return to_utf16(text) + std::str
 
 void pad4(std::string& bytes) { bytes.resize(align4(bytes.size()), '\0'); }
 
-bool registered(int dialog_id) {
-    return dialog_id >= 1 && static_cast<size_t>(dialog_id) <= dialog_templates.size();
+bool registered(const template_list& list, int dialog_id) {
+    return dialog_id >= 1 && static_cast<size_t>(dialog_id) <= list.size();
 }
 
 }  // namespace
@@ -49,7 +47,7 @@ std::string word_bytes(int64_t n) {
     return std::string{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF)};
 }
 
-int dialog(std::string_view title, int x, int y, int cx, int cy, uint32_t style,
+int dialog(template_list& list, std::string_view title, int x, int y, int cx, int cy, uint32_t style,
            uint32_t ex_style, const dialog_font& font) {
     std::string t;
     t += word_bytes(1);       // dlgVer
@@ -72,8 +70,8 @@ int dialog(std::string_view title, int x, int y, int cx, int cy, uint32_t style,
         t += text_array(font.face);
     }
     pad4(t);
-    dialog_templates.push_back(std::move(t));
-    return static_cast<int>(dialog_templates.size());
+    list.push_back(std::move(t));
+    return static_cast<int>(list.size());
 }
 
 namespace {
@@ -116,10 +114,10 @@ void append_control(std::string& dialog_template, std::string_view class_name, s
     append_item(dialog_template, class_name, utf16_bytes(text), control_id, x, y, cx, cy, style, ex_style);
 }
 
-void control(int dialog_id, std::string_view class_name, std::string_view text, int control_id,
+void control(template_list& list, int dialog_id, std::string_view class_name, std::string_view text, int control_id,
              int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style) {
-    if (!registered(dialog_id)) return;
-    append_control(dialog_templates[static_cast<size_t>(dialog_id) - 1], class_name, text,
+    if (!registered(list, dialog_id)) return;
+    append_control(list[static_cast<size_t>(dialog_id) - 1], class_name, text,
                    control_id, x, y, cx, cy, style, ex_style);
 }
 

@@ -19,21 +19,21 @@ struct dialog_font {
     int italic;
 };
 
-// Every template made by `dialog`; a template's identifier is its 1-based
-// position. Nothing is ever removed, so identifiers are never reused.
-extern std::vector<std::string> dialog_templates;
+// The templates made by `dialog` into one list; a template's identifier is its
+// 1-based position. Nothing is ever removed, so identifiers are never reused.
+using template_list = std::vector<std::string>;
 
 // Registers a new template (header, title, font block when style has
 // DS_SETFONT 0x40, zero fill to a multiple of 4) with no controls and returns
 // its identifier, from 1 up. 32-bit values are written as their unsigned
 // pattern, 16-bit fields as the low 16 bits.
-int dialog(std::string_view title, int x, int y, int cx, int cy, uint32_t style,
+int dialog(template_list& list, std::string_view title, int x, int y, int cx, int cy, uint32_t style,
            uint32_t ex_style, const dialog_font& font);
 
 // Appends one control (class by name, never the ordinal form; only the low 16
-// bits of control_id) to template dialog_id and raises its item count by one.
+// bits of control_id) to template dialog_id of list and raises its item count by one.
 // An unregistered dialog_id is ignored.
-void control(int dialog_id, std::string_view class_name, std::string_view text, int control_id,
+void control(template_list& list, int dialog_id, std::string_view class_name, std::string_view text, int control_id,
              int x, int y, int cx, int cy, uint32_t style, uint32_t ex_style);
 
 // The same, on a template held by the caller (for a one-off copy of a

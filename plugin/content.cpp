@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "config/text.h"
-#include "plugin/enumeration.h"
+#include "plugin/context.h"
 #include "sequence/seq_match.h"
 #include "support/paths.h"
 
@@ -91,15 +91,14 @@ void find_missing(kept_listing<C>& kept) {
 }
 
 template <typename C>
-int32_t get_value(const C* file_name, int32_t field, void* value, int32_t max_length) {
+int32_t get_value(plugin_context& context, const C* file_name, int32_t field, void* value, int32_t max_length) {
     if (field < 0 || field >= field_count) return ft_nosuchfield;
     if (!file_name || !value) return ft_fileerror;
     std::basic_string<C> host_path = peek_string(file_name);
     while (host_path.size() > 1 && host_path.back() == C(path_separator)) host_path.pop_back();
-    const split_path<C> parts(real_path<C>(host_path), C(path_separator));
     if (!drive_of<C>(host_path).empty()) return ft_fieldempty;  // a drive is a folder of the root
     found_entry<C> found;
-    if (parts.folder.empty() || !find_entry_in<C>(parts.folder, parts.name, found)) return ft_fileerror;
+    if (!find_host_entry<C>(context, host_path, found)) return ft_fileerror;
     const entry_view<C> e = found.view();
     if (e.count == 0) return ft_fieldempty;  // a folder
     if (field == field_members) {
@@ -136,12 +135,12 @@ int32_t FsContentGetSupportedField(int32_t field_index, char* field_name, char* 
 
 int32_t FsContentGetValue(const char* file_name, int32_t field_index, int32_t, void* value, int32_t max_length,
                           int32_t) {
-    return get_value(file_name, field_index, value, max_length);
+    return get_value(context(), file_name, field_index, value, max_length);
 }
 
 int32_t FsContentGetValueW(const char16_t* file_name, int32_t field_index, int32_t, void* value,
                            int32_t max_length, int32_t) {
-    return get_value(file_name, field_index, value, max_length);
+    return get_value(context(), file_name, field_index, value, max_length);
 }
 
 int32_t FsContentGetSupportedFieldFlags(int32_t) { return 0; }
@@ -156,6 +155,6 @@ int32_t FsContentGetDefaultView(char* contents, char* headers, char* widths, cha
     return 1;
 }
 
-void FsContentPluginUnloading() { reset_listings(); }
+void FsContentPluginUnloading() { reset_listings(context().tables); }
 
 }  // namespace tallyrun

@@ -8,50 +8,19 @@
 #include <type_traits>
 
 #include "config/text.h"
-#include "plugin/startup.h"
-#include "support/case_map.h"
+#include "plugin/context.h"
+#include "sequence/case_map.h"
 #include "support/paths.h"
 
 namespace tallyrun {
 namespace {
 
-// The listings of one side: kept by number, the most recently listed folders first.
 template <typename C>
-struct listing_table {
-    std::map<int64_t, listing_ref<C>> listings;
-    std::deque<std::basic_string<C>> recent_folders;  // each once
-};
-
-// A search handle holds its listing itself, so that no release of the tables
-// can take it away while the host reads it.
-struct search_handle {
-    char current_drive[4] = {0, 0, 0, 0};  // drive listing only: "C:"
-    listing_ref<char> narrow;               // the listing read; neither for the drive listing
-    listing_ref<char16_t> wide;
-    bool wide_side = false;
-    size_t cursor = 1;  // 1-based position of the next entry to report
-};
-
-// Listing numbers rise for the life of the DLL and are never reused, so a
-// stale number can never reach another folder's listing. Every exported
-// function may run on any thread: the tables and handles are read and changed
-// only under `lock`, which is never held while a folder is read, a message
-// shown or a file copied.
-struct tables {
-    std::mutex lock;
-    listing_table<char> narrow;
-    listing_table<char16_t> wide;
-    int64_t last_number = 0;
-    std::map<uintptr_t, search_handle> handles;
-    uintptr_t last_handle = 0;
-} state;
-
-template <typename C>
-listing_table<C>& table_of() {
+listing_table<C>& table_of(listing_tables& tables) {
     if constexpr (std::is_same_v<C, char>) {
-        return state.narrow;
+        return tables.narrow;
     } else {
-        return state.wide;
+        return tables.wide;
     }
 }
 
@@ -69,22 +38,22 @@ listing_ref<C>& side_of(search_handle& h) {
 constexpr uint32_t host_no_time_low = 0xFFFFFFFEu;
 constexpr size_t host_path_limit_w = unit<char16_t>::longest_path;
 
-// The caller holds state.lock.
+// The caller holds tables.lock.
 template <typename C>
-listing_ref<C> latest_of(const std::basic_string<C>& key) {
-    auto& listings = table_of<C>().listings;
+listing_ref<C> latest_of(listing_tables& tables, const std::basic_string<C>& key) {
+    auto& listings = table_of<C>(tables).listings;
     for (auto it = listings.rbegin(); it != listings.rend(); ++it)
         if (it->second->key == key) return it->second;
     return nullptr;
 }
 
 // Keeps the latest listing of each recent folder and releases the others
-// (a handle's own listing lives as long as the handle). The caller holds state.lock.
+// (a handle's own listing lives as long as the handle). The caller holds tables.lock.
 template <typename C>
-void release_unused() {
-    listing_table<C>& t = table_of<C>();
+void release_unused(listing_tables& tables) {
+    listing_table<C>& t = table_of<C>(tables);
     std::map<const kept_listing<C>*, bool> wanted;
-    for (const auto& key : t.recent_folders) wanted[latest_of(key).get()] = true;
+    for (const auto& key : t.recent_folders) wanted[latest_of(tables, key).get()] = true;
     for (auto it = t.listings.begin(); it != t.listings.end();) {
         if (wanted.count(it->second.get()))
             ++it;
@@ -94,17 +63,17 @@ void release_unused() {
 }
 
 template <typename C>
-listing_ref<C> keep(const std::basic_string<C>& key, listing<C>&& data) {
+listing_ref<C> keep(listing_tables& tables, const std::basic_string<C>& key, listing<C>&& data) {
     auto k = std::make_shared<kept_listing<C>>();
     k->key = key;
     k->data = std::move(data);
-    std::lock_guard<std::mutex> hold(state.lock);
-    listing_table<C>& t = table_of<C>();
-    t.listings.emplace(++state.last_number, k);
+    std::lock_guard<std::mutex> hold(tables.lock);
+    listing_table<C>& t = table_of<C>(tables);
+    t.listings.emplace(++tables.last_number, k);
     t.recent_folders.erase(std::remove(t.recent_folders.begin(), t.recent_folders.end(), key), t.recent_folders.end());
     t.recent_folders.push_front(key);
     if (t.recent_folders.size() > kept_folders) t.recent_folders.pop_back();
-    release_unused<C>();
+    release_unused<C>(tables);
     return k;
 }
 
@@ -151,10 +120,11 @@ void write_entry(kept_listing<C>& k, size_t i, typename unit<C>::find_data* data
 // writes its first entry; null when the folder cannot be listed or holds
 // nothing (nothing is kept then).
 template <typename C>
-listing_ref<C> find_first_file(std::basic_string_view<C> search_path, typename unit<C>::find_data* data) {
+listing_ref<C> find_first_file(plugin_context& context, std::basic_string_view<C> search_path,
+                               typename unit<C>::find_data* data) {
     listing<C> made;
-    if (!seq_dir(search_path, ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
-    listing_ref<C> k = keep(folder_key<C>(file_path(search_path, C(path_separator))), std::move(made));
+    if (!seq_dir(search_path, ini_place_of(context.settings), made) || made.entry_count() == 0) return nullptr;
+    listing_ref<C> k = keep(context.tables, folder_key<C>(file_path(search_path, C(path_separator))), std::move(made));
     write_entry(*k, 0, data);
     return k;
 }
@@ -173,7 +143,7 @@ bool valid_wide_path(std::u16string_view p) {
 }
 
 template <typename C>
-win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data) {
+win_handle find_first(plugin_context& context, std::basic_string<C> p, typename unit<C>::find_data* data) {
     while (!p.empty() && p.back() == C(path_separator)) p.pop_back();
 
     search_handle h;
@@ -187,28 +157,29 @@ win_handle find_first(std::basic_string<C> p, typename unit<C>::find_data* data)
         }
     } else {
         const std::basic_string<C> search_path = search_pattern<C>(real_path<C>(p));
-        side_of<C>(h) = find_first_file<C>(search_path, data);
+        side_of<C>(h) = find_first_file<C>(context, search_path, data);
         if (!side_of<C>(h)) {
             set_last_error(listing_failure<C>(search_path));
             return invalid_handle;
         }
         h.cursor = 2;
     }
-    std::lock_guard<std::mutex> hold(state.lock);
-    const uintptr_t id = ++state.last_handle;
-    state.handles[id] = std::move(h);
+    listing_tables& tables = context.tables;
+    std::lock_guard<std::mutex> hold(tables.lock);
+    const uintptr_t id = ++tables.last_handle;
+    tables.handles[id] = std::move(h);
     return to_handle(id);
 }
 
 template <typename C>
-int32_t find_next(win_handle handle, typename unit<C>::find_data* data) {
+int32_t find_next(listing_tables& tables, win_handle handle, typename unit<C>::find_data* data) {
     if (!data) return 0;
     listing_ref<C> listing;
     size_t at = 0;
     {
-        std::lock_guard<std::mutex> hold(state.lock);
-        auto it = state.handles.find(reinterpret_cast<uintptr_t>(handle));
-        if (it == state.handles.end() || it->second.wide_side != (sizeof(C) == 2)) return 0;
+        std::lock_guard<std::mutex> hold(tables.lock);
+        auto it = tables.handles.find(reinterpret_cast<uintptr_t>(handle));
+        if (it == tables.handles.end() || it->second.wide_side != (sizeof(C) == 2)) return 0;
         search_handle& h = it->second;
         if (!side_of<C>(h)) {
             const char from = static_cast<char>(h.current_drive[0] + 1);
@@ -302,21 +273,23 @@ std::basic_string<C> folder_key(std::basic_string_view<C> folder) {
 }
 
 template <typename C>
-listing_ref<C> folder_listing(std::basic_string_view<C> folder) {
+listing_ref<C> folder_listing(plugin_context& context, std::basic_string_view<C> folder) {
     const std::basic_string<C> key = folder_key(folder);
     {
-        std::lock_guard<std::mutex> hold(state.lock);
-        if (listing_ref<C> kept = latest_of(key)) return kept;
+        std::lock_guard<std::mutex> hold(context.tables.lock);
+        if (listing_ref<C> kept = latest_of(context.tables, key)) return kept;
     }
     listing<C> made;
-    if (!seq_dir<C>(search_pattern(folder), ini_place_of(plugin), made) || made.entry_count() == 0) return nullptr;
-    return keep(key, std::move(made));
+    if (!seq_dir<C>(search_pattern(folder), ini_place_of(context.settings), made) || made.entry_count() == 0)
+        return nullptr;
+    return keep(context.tables, key, std::move(made));
 }
 
 template <typename C>
-bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view<C> name, found_entry<C>& out) {
+bool find_entry_in(plugin_context& context, std::basic_string_view<C> real_folder, std::basic_string_view<C> name,
+                   found_entry<C>& out) {
     if (name.empty()) return false;
-    out.kept = folder_listing(real_folder);
+    out.kept = folder_listing(context, real_folder);
     if (!out.kept) return false;
     const int64_t found = out.kept->find(name);
     if (found < 0) return false;
@@ -324,6 +297,13 @@ bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view
     out.folder = real_folder;
     if (!out.folder.empty() && out.folder.back() != C(path_separator)) out.folder += C(path_separator);
     return true;
+}
+
+template <typename C>
+bool find_host_entry(plugin_context& context, std::basic_string_view<C> host_path, found_entry<C>& out) {
+    while (host_path.size() > 1 && host_path.back() == C(path_separator)) host_path.remove_suffix(1);
+    const split_path<C> parts(real_path<C>(host_path), C(path_separator));
+    return !parts.folder.empty() && find_entry_in<C>(context, parts.folder, parts.name, out);
 }
 
 template <typename C>
@@ -341,7 +321,7 @@ win_handle FsFindFirst(const char* path, win_find_data* data) {
     // 318 bytes is the record as Windows defines it; the two bytes after are
     // padding that the host's own record may not have.
     std::memset(static_cast<void*>(data), 0, 318);
-    return find_first<char>(std::move(p), data);
+    return find_first<char>(context(), std::move(p), data);
 }
 
 win_handle FsFindFirstW(const char16_t* path, win_find_data_w* data) {
@@ -358,35 +338,40 @@ win_handle FsFindFirstW(const char16_t* path, win_find_data_w* data) {
         return invalid_handle;
     }
     std::memset(static_cast<void*>(data), 0, sizeof *data);
-    return find_first<char16_t>(std::move(p), data);
+    return find_first<char16_t>(context(), std::move(p), data);
 }
 
-int32_t FsFindNext(win_handle handle, win_find_data* data) { return find_next<char>(handle, data); }
-int32_t FsFindNextW(win_handle handle, win_find_data_w* data) { return find_next<char16_t>(handle, data); }
+int32_t FsFindNext(win_handle handle, win_find_data* data) { return find_next<char>(context().tables, handle, data); }
+int32_t FsFindNextW(win_handle handle, win_find_data_w* data) {
+    return find_next<char16_t>(context().tables, handle, data);
+}
 
 int32_t FsFindClose(win_handle handle) {
-    std::lock_guard<std::mutex> hold(state.lock);
-    state.handles.erase(reinterpret_cast<uintptr_t>(handle));
+    listing_tables& tables = context().tables;
+    std::lock_guard<std::mutex> hold(tables.lock);
+    tables.handles.erase(reinterpret_cast<uintptr_t>(handle));
     return 0;
 }
 
-size_t kept_listing_count() {
-    std::lock_guard<std::mutex> hold(state.lock);
-    return state.narrow.listings.size() + state.wide.listings.size();
+size_t kept_listing_count(listing_tables& tables) {
+    std::lock_guard<std::mutex> hold(tables.lock);
+    return tables.narrow.listings.size() + tables.wide.listings.size();
 }
 
-void reset_listings() {
-    std::lock_guard<std::mutex> hold(state.lock);
-    state.narrow = listing_table<char>{};
-    state.wide = listing_table<char16_t>{};
-    state.handles.clear();
+void reset_listings(listing_tables& tables) {
+    std::lock_guard<std::mutex> hold(tables.lock);
+    tables.narrow = listing_table<char>{};
+    tables.wide = listing_table<char16_t>{};
+    tables.handles.clear();
 }
 
 #define TALLYRUN_ENUMERATION(C)                                                                             \
     template struct kept_listing<C>;                                                                        \
     template struct found_entry<C>;                                                                         \
-    template bool find_entry_in<C>(std::basic_string_view<C>, std::basic_string_view<C>, found_entry<C>&);  \
-    template listing_ref<C> folder_listing<C>(std::basic_string_view<C>);                                 \
+    template bool find_entry_in<C>(plugin_context&, std::basic_string_view<C>, std::basic_string_view<C>,   \
+                                   found_entry<C>&);                                                        \
+    template bool find_host_entry<C>(plugin_context&, std::basic_string_view<C>, found_entry<C>&);          \
+    template listing_ref<C> folder_listing<C>(plugin_context&, std::basic_string_view<C>);                  \
     template std::basic_string<C> folder_key<C>(std::basic_string_view<C>);                                 \
     template void write_find_entry<C>(std::basic_string_view<C>, file_time, uint32_t, uint64_t,            \
                                       typename unit<C>::find_data*);

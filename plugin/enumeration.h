@@ -7,13 +7,15 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <deque>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "support/bindings.h"
-#include "support/case_map.h"
-#include "support/memo.h"
+#include "sequence/case_map.h"
+#include "sequence/memo.h"
 #include "support/unit.h"
 
 namespace tallyrun {
@@ -76,11 +78,45 @@ struct kept_listing {
 template <typename C>
 using listing_ref = std::shared_ptr<kept_listing<C>>;
 
-// The kept listing of the folder ("C:\photos\", "C:\photos" or "C:") made most
-// recently on this side, else a fresh listing of it, kept like one the host
-// asked for. Null when the folder cannot be listed or holds nothing.
+// The listings of one side: kept by number, the most recently listed folders first.
 template <typename C>
-listing_ref<C> folder_listing(std::basic_string_view<C> folder);
+struct listing_table {
+    std::map<int64_t, listing_ref<C>> listings;
+    std::deque<std::basic_string<C>> recent_folders;  // each once
+};
+
+// A search handle holds its listing itself, so that no release of the tables
+// can take it away while the host reads it.
+struct search_handle {
+    char current_drive[4] = {0, 0, 0, 0};  // drive listing only: "C:"
+    listing_ref<char> narrow;               // the listing read; neither for the drive listing
+    listing_ref<char16_t> wide;
+    bool wide_side = false;
+    size_t cursor = 1;  // 1-based position of the next entry to report
+};
+
+// Listing numbers rise for the life of the DLL and are never reused, so a
+// stale number can never reach another folder's listing. Every exported
+// function may run on any thread: the tables and handles are read and changed
+// only under `lock`, which is never held while a folder is read, a message
+// shown or a file copied.
+struct listing_tables {
+    std::mutex lock;
+    listing_table<char> narrow;
+    listing_table<char16_t> wide;
+    int64_t last_number = 0;
+    std::map<uintptr_t, search_handle> handles;
+    uintptr_t last_handle = 0;
+};
+
+struct plugin_context;
+
+// The kept listing of the folder ("C:\photos\", "C:\photos" or "C:") made most
+// recently on this side, else a fresh listing of it with the context's INI,
+// kept like one the host asked for. Null when the folder cannot be listed or
+// holds nothing.
+template <typename C>
+listing_ref<C> folder_listing(plugin_context& context, std::basic_string_view<C> folder);
 
 // The entry that name (case ignored) is in the kept listing of a real folder
 // (listed afresh when there is none), and the paths of its real files.
@@ -96,7 +132,13 @@ struct found_entry {
 };
 // False when the folder cannot be listed or holds no such entry.
 template <typename C>
-bool find_entry_in(std::basic_string_view<C> real_folder, std::basic_string_view<C> name, found_entry<C>& out);
+bool find_entry_in(plugin_context& context, std::basic_string_view<C> real_folder, std::basic_string_view<C> name,
+                   found_entry<C>& out);
+// The entry a host path ("\C:\photos\IMG_0001-0003.JPG", trailing separators
+// ignored) stands for; false for the root and a drive, which are folders the
+// host opens itself, and as find_entry_in.
+template <typename C>
+bool find_host_entry(plugin_context& context, std::basic_string_view<C> host_path, found_entry<C>& out);
 
 // The folder path without trailing separators, lowered where names ignore
 // case: the key under which listings of one folder are found, however the
@@ -113,7 +155,7 @@ void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t a
                       typename unit<C>::find_data* data);
 
 // For tests and the start-up: how many listings are kept, and forgetting them all.
-size_t kept_listing_count();
-void reset_listings();
+size_t kept_listing_count(listing_tables& tables);
+void reset_listings(listing_tables& tables);
 
 }  // namespace tallyrun

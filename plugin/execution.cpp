@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/enumeration.h"
+#include "plugin/context.h"
+#include "plugin/folder.h"
 #include "plugin/sample_ini.h"
-#include "plugin/startup.h"
 #include "support/handles.h"
 #include "support/paths.h"
 #include "support/unit.h"
@@ -43,19 +43,9 @@ bool shell(win_handle window, const char16_t* verb, const std::u16string& path) 
     return win.ShellExecuteExW(&info) != 0;
 }
 
-// The real folder and name a host path stands for; false for the root and
-// for a drive, which are folders the host opens itself.
-template <typename C>
-bool entry_of_host_path(std::basic_string_view<C> host_path, found_entry<C>& out) {
-    while (host_path.size() > 1 && host_path.back() == C(path_separator)) host_path.remove_suffix(1);
-    const std::basic_string_view<C> real = real_path<C>(host_path);
-    const split_path<C> parts(real, C(path_separator));
-    return !parts.folder.empty() && find_entry_in<C>(parts.folder, parts.name, out);
-}
-
 // The tallyrun.ini the listings read, else a new one from the release's
 // sample in the host's INI folder (beside the plugin when the host named none).
-bool settings_file(std::u16string& path) {
+bool settings_file(const plugin_state& plugin, std::u16string& path) {
     const ini_place place = ini_place_of(plugin);
     for (const std::u16string& folder : place.folders) {
         listed_file f;
@@ -77,7 +67,7 @@ bool settings_file(std::u16string& path) {
 }
 
 template <typename C>
-int32_t execute_file(win_handle main_window, const C* remote_name, const C* verb_text) {
+int32_t execute_file(plugin_context& context, win_handle main_window, const C* remote_name, const C* verb_text) {
     if (!remote_name || !verb_text) return fs_exec_error;
     const std::basic_string<C> host_path = peek_string(remote_name), verb = peek_string(verb_text);
     const std::basic_string_view<C> v(verb);
@@ -89,10 +79,10 @@ int32_t execute_file(win_handle main_window, const C* remote_name, const C* verb
     if (path.find_first_not_of(C(path_separator)) == path.npos) {  // the root
         if (!properties) return fs_exec_yourself;
         std::u16string ini;
-        return settings_file(ini) && shell(main_window, u"open", ini) ? fs_exec_ok : fs_exec_error;
+        return settings_file(context.settings, ini) && shell(main_window, u"open", ini) ? fs_exec_ok : fs_exec_error;
     }
     found_entry<C> found;
-    if (!entry_of_host_path(path, found)) {
+    if (!find_host_entry(context, path, found)) {
         // A drive ("\C:") is a folder of no listing.
         const std::basic_string<C> drive = drive_of(path);
         if (drive.empty()) return fs_exec_error;
@@ -107,10 +97,10 @@ int32_t execute_file(win_handle main_window, const C* remote_name, const C* verb
 }
 
 template <typename C>
-int32_t preview_bitmap(C* remote_name) {
+int32_t preview_bitmap(plugin_context& context, C* remote_name) {
     if (!remote_name) return fs_bitmap_none;
     found_entry<C> found;
-    if (!entry_of_host_path<C>(peek_string(remote_name), found) || found.view().count == 0) return fs_bitmap_none;
+    if (!find_host_entry<C>(context, peek_string(remote_name), found) || found.view().count == 0) return fs_bitmap_none;
     const std::basic_string<C> real = found.real_path_of(0);
     if (real.size() >= preview_capacity) return fs_bitmap_none;
     poke_string<C>(remote_name, real, preview_capacity);
@@ -118,10 +108,10 @@ int32_t preview_bitmap(C* remote_name) {
 }
 
 template <typename C>
-bool local_name(C* remote_name, int32_t max_length) {
+bool local_name(plugin_context& context, C* remote_name, int32_t max_length) {
     if (!remote_name || max_length < 1) return false;
     found_entry<C> found;
-    if (!entry_of_host_path<C>(peek_string(remote_name), found) || found.view().count == 0) return false;
+    if (!find_host_entry<C>(context, peek_string(remote_name), found) || found.view().count == 0) return false;
     const std::basic_string<C> real = found.real_path_of(0);
     if (real.size() >= static_cast<size_t>(max_length)) return false;
     poke_string<C>(remote_name, real, static_cast<size_t>(max_length));
@@ -130,21 +120,21 @@ bool local_name(C* remote_name, int32_t max_length) {
 
 }  // namespace
 
-bool FsGetLocalName(char* remote_name, int32_t max_length) { return local_name(remote_name, max_length); }
-bool FsGetLocalNameW(char16_t* remote_name, int32_t max_length) { return local_name(remote_name, max_length); }
+bool FsGetLocalName(char* remote_name, int32_t max_length) { return local_name(context(), remote_name, max_length); }
+bool FsGetLocalNameW(char16_t* remote_name, int32_t max_length) { return local_name(context(), remote_name, max_length); }
 
 int32_t FsExecuteFile(win_handle main_window, char* remote_name, const char* verb) {
-    return execute_file<char>(main_window, remote_name, verb);
+    return execute_file<char>(context(), main_window, remote_name, verb);
 }
 
 int32_t FsExecuteFileW(win_handle main_window, char16_t* remote_name, const char16_t* verb) {
-    return execute_file<char16_t>(main_window, remote_name, verb);
+    return execute_file<char16_t>(context(), main_window, remote_name, verb);
 }
 
-int32_t FsGetPreviewBitmap(char* remote_name, int32_t, int32_t, win_handle*) { return preview_bitmap(remote_name); }
+int32_t FsGetPreviewBitmap(char* remote_name, int32_t, int32_t, win_handle*) { return preview_bitmap(context(), remote_name); }
 
 int32_t FsGetPreviewBitmapW(char16_t* remote_name, int32_t, int32_t, win_handle*) {
-    return preview_bitmap(remote_name);
+    return preview_bitmap(context(), remote_name);
 }
 
 }  // namespace tallyrun

@@ -3,9 +3,8 @@
 
 #include <algorithm>
 
-#include "dialog/confirm.h"
-#include "plugin/enumeration.h"
-#include "plugin/startup.h"
+#include "plugin/context.h"
+#include "plugin/folder.h"
 #include "support/handles.h"
 #include "support/paths.h"
 #include "support/unit.h"
@@ -17,13 +16,13 @@ namespace {
 // Outcomes of the two workers, before they become the host's codes.
 enum class outcome { done, copy_failed, cancelled, not_found, write_failed };
 
-int32_t report(const char* remote_name, const char* local_name, int32_t percent) {
+int32_t report(const plugin_state& plugin, const char* remote_name, const char* local_name, int32_t percent) {
     if (plugin.progress) return plugin.progress(plugin.plugin_number, remote_name, local_name, percent);
     if (!plugin.progress_w) return 0;
     return plugin.progress_w(plugin.plugin_number, to_wide(remote_name).c_str(), to_wide(local_name).c_str(), percent);
 }
 
-int32_t report(const char16_t* remote_name, const char16_t* local_name, int32_t percent) {
+int32_t report(const plugin_state& plugin, const char16_t* remote_name, const char16_t* local_name, int32_t percent) {
     if (plugin.progress_w) return plugin.progress_w(plugin.plugin_number, remote_name, local_name, percent);
     if (!plugin.progress) return 0;
     std::string remote, local;
@@ -40,6 +39,7 @@ uint32_t last_error() { return win.GetLastError ? win.GetLastError() : 0; }
 // 100 of the whole entry are told by get_file.
 template <typename C>
 struct copy_progress {
+    const plugin_state& settings;
     const C* remote_name;
     const C* local_name;
     uint64_t total = 0;
@@ -63,21 +63,27 @@ struct copy_progress {
         if (percent <= self->shown && at - self->shown_at < 200) return progress_continue;
         self->shown = std::max(percent, self->shown);
         self->shown_at = at;
-        if (report(self->remote_name, self->local_name, self->shown) == 0) return progress_continue;
+        if (report(self->settings, self->remote_name, self->local_name, self->shown) == 0) return progress_continue;
         self->aborted = true;
         return progress_cancel;
     }
 };
 
+bool later(local_step a, local_step b) {
+    // Steps count forward in time; no time compares as the earliest.
+    const uint64_t x = a == no_step ? 0 : uint64_t{a} + 1, y = b == no_step ? 0 : uint64_t{b} + 1;
+    return x > y;
+}
+
 template <typename C>
-outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name,
-                     copy_progress<C>& progress) {
+outcome copy_members(plugin_context& context, std::basic_string_view<C> remote_path,
+                     std::basic_string_view<C> local_name, copy_progress<C>& progress) {
     const split_path<C> source(remote_path, C(path_separator)), target(local_name, C(path_separator));
     std::vector<member<C>> members;
     listing_ref<C> kept;
-    if (!get_orig_files<C>(source.folder, source.name, members, kept)) return outcome::not_found;
+    if (!get_orig_files<C>(context, source.folder, source.name, members, kept)) return outcome::not_found;
     std::vector<member<C>> keep;
-    if (!confirm_files<C>(members, target.folder, 1, keep)) return outcome::cancelled;
+    if (!confirm_files<C>(context.prompt, members, target.folder, overwrite_mode::ask, keep)) return outcome::cancelled;
     for (const member<C>& m : keep) progress.total += m.file.size();
     progress.shown_at = progress.now();
     for (const member<C>& m : keep) {
@@ -92,11 +98,12 @@ outcome copy_members(std::basic_string_view<C> remote_path, std::basic_string_vi
 }
 
 template <typename C>
-outcome write_file_list(std::basic_string_view<C> remote_path, std::basic_string_view<C> local_name) {
+outcome write_file_list(plugin_context& context, std::basic_string_view<C> remote_path,
+                        std::basic_string_view<C> local_name) {
     const split_path<C> source(remote_path, C(path_separator));
     std::vector<member<C>> members;
     listing_ref<C> kept;
-    if (!get_orig_files<C>(source.folder, source.name, members, kept)) return outcome::not_found;
+    if (!get_orig_files<C>(context, source.folder, source.name, members, kept)) return outcome::not_found;
     if (!win.WriteFile || !win.CloseHandle) return outcome::write_failed;
     std::basic_string<C> list_name(local_name);
     for (char c : std::string_view(".lst")) list_name += C(c);
@@ -113,24 +120,25 @@ outcome write_file_list(std::basic_string_view<C> remote_path, std::basic_string
 }
 
 template <typename C>
-int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) {
+int32_t get_file(plugin_context& context, const C* remote_name, const C* local_name, int32_t copy_flags) {
     if (copy_flags & copy_resume) return fs_not_supported;
     const std::basic_string<C> remote = remote_name ? peek_string(remote_name) : std::basic_string<C>();
     if (remote.size() < shortest_host_file_path || !local_name) return fs_not_found;
-    if (report(remote_name, local_name, 0) != 0) return fs_aborted;
+    const plugin_state& settings = context.settings;
+    if (report(settings, remote_name, local_name, 0) != 0) return fs_aborted;
 
     const std::basic_string_view<C> remote_path = real_path<C>(remote);
     const std::basic_string<C> local = peek_string(local_name);
     outcome result;
     if (ctrl_down()) {
-        result = write_file_list<C>(remote_path, local);
+        result = write_file_list<C>(context, remote_path, local);
     } else if (copy_flags & copy_move) {
         // Nothing here may ever be deleted, so a move cannot be done; saying
         // "done" would make the host believe the files arrived.
         return fs_not_supported;
     } else {
-        copy_progress<C> progress{remote_name, local_name};
-        result = copy_members<C>(remote_path, local, progress);
+        copy_progress<C> progress{settings, remote_name, local_name};
+        result = copy_members<C>(context, remote_path, local, progress);
     }
 
     switch (result) {
@@ -147,7 +155,7 @@ int32_t get_file(const C* remote_name, const C* local_name, int32_t copy_flags) 
         }
         case outcome::done: break;
     }
-    report(remote_name, local_name, 100);
+    report(settings, remote_name, local_name, 100);
     return fs_ok;
 }
 
@@ -180,11 +188,57 @@ std::basic_string<C> list_line(const member<C>& m) {
 }
 
 template <typename C>
-bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
-                    std::vector<member<C>>& members, listing_ref<C>& kept) {
+bool confirm_files(const confirm_prompt& prompt, const std::vector<member<C>>& members,
+                   std::basic_string_view<C> target_folder, overwrite_mode mode, std::vector<member<C>>& keep) {
+    keep.clear();
+    std::vector<member<C>> kept;
+    for (const member<C>& entry : members) {
+        member<C> target{};
+        std::basic_string<C> target_name;
+        if (!find_entry<C>(std::basic_string<C>(target_folder) + std::basic_string<C>(entry.name), target.file,
+                           target_name)) {
+            kept.push_back(entry);
+            continue;
+        }
+        target.name = target_name;
+        if (mode == overwrite_mode::skip_all) continue;
+        if (mode == overwrite_mode::overwrite_all) {
+            kept.push_back(entry);
+            continue;
+        }
+        if (mode != overwrite_mode::older) {
+            switch (ask_overwrite(prompt, entry, target)) {
+                case overwrite_answer::overwrite:
+                    kept.push_back(entry);
+                    continue;
+                case overwrite_answer::overwrite_all:
+                    kept.push_back(entry);
+                    mode = overwrite_mode::overwrite_all;
+                    continue;
+                case overwrite_answer::skip:
+                    continue;
+                case overwrite_answer::older:
+                    mode = overwrite_mode::older;
+                    break;  // this entry is judged by the age test below
+                case overwrite_answer::skip_all:
+                    mode = overwrite_mode::skip_all;
+                    continue;
+                case overwrite_answer::cancel:
+                    return false;
+            }
+        }
+        if (later(entry.file.time, target.file.time)) kept.push_back(entry);
+    }
+    keep = std::move(kept);
+    return true;
+}
+
+template <typename C>
+bool get_orig_files(plugin_context& context, std::basic_string_view<C> source_folder,
+                    std::basic_string_view<C> entry_name, std::vector<member<C>>& members, listing_ref<C>& kept) {
     members.clear();
     found_entry<C> found;
-    if (!find_entry_in(source_folder, entry_name, found)) return false;
+    if (!find_entry_in(context, source_folder, entry_name, found)) return false;
     kept = found.kept;
     const listing<C>& l = found.kept->data;
     const entry_view<C> e = found.view();
@@ -194,21 +248,25 @@ bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_v
 }
 
 int32_t FsGetBackgroundFlags() {
-    const bool prompts_anywhere = !host_has_dialog_api || plugin.host_version_api >= dialogs_on_any_thread_version;
+    const bool prompts_anywhere = !host_has_dialog_api || context().settings.host_version_api >= dialogs_on_any_thread_version;
     return prompts_anywhere ? bg_download : 0;
 }
 
 int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags) {
-    return get_file<char>(remote_name, local_name, copy_flags);
+    return get_file<char>(context(), remote_name, local_name, copy_flags);
 }
 
 int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int32_t copy_flags) {
-    return get_file<char16_t>(remote_name, local_name, copy_flags);
+    return get_file<char16_t>(context(), remote_name, local_name, copy_flags);
 }
 
-template bool get_orig_files<char>(std::string_view, std::string_view, std::vector<member<char>>&, listing_ref<char>&);
-template bool get_orig_files<char16_t>(std::u16string_view, std::u16string_view, std::vector<member<char16_t>>&,
-                                       listing_ref<char16_t>&);
+#define TALLYRUN_RETRIEVAL(C)                                                                                 \
+    template bool confirm_files<C>(const confirm_prompt&, const std::vector<member<C>>&, std::basic_string_view<C>, \
+                                   overwrite_mode, std::vector<member<C>>&);                                       \
+    template bool get_orig_files<C>(plugin_context&, std::basic_string_view<C>, std::basic_string_view<C>,         \
+                                    std::vector<member<C>>&, listing_ref<C>&);
+TALLYRUN_RETRIEVAL(char)
+TALLYRUN_RETRIEVAL(char16_t)
 template std::string list_line<char>(const member<char>&);
 template std::u16string list_line<char16_t>(const member<char16_t>&);
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dialog/confirm.h"
 #include "plugin/enumeration.h"
 #include "sequence/listing.h"
 
@@ -54,20 +55,28 @@ inline constexpr int32_t copy_move = 4;
 int32_t FsGetFile(const char* remote_name, const char* local_name, int32_t copy_flags);
 int32_t FsGetFileW(const char16_t* remote_name, const char16_t* local_name, int32_t copy_flags);
 
-// One real file that an entry stands for, as the listing keeps it.
+// How a copy treats the members whose target exists, until an answer at the
+// prompt changes it: ask about each, overwrite each, overwrite only a target
+// older than its source (equal times keep the target), or skip each.
+enum class overwrite_mode { overwrite_all = 0, ask = 1, older = 2, skip_all = 3 };
+
+// The members that may be copied into target_folder (ending in a separator),
+// in input order, into keep. A target that cannot be listed counts as absent.
+// The answers "all", "older" and "skip all" change the mode for the rest of
+// this call; a mode that is none of the four asks. False, with keep empty,
+// when the user cancelled or a prompt could not be shown or gave an answer
+// that is no button's: then nothing may be copied.
 template <typename C>
-struct member {
-    std::basic_string_view<C> name;  // a view of the kept listing's names
-    listed_file file;
-};
+bool confirm_files(const confirm_prompt& prompt, const std::vector<member<C>>& members,
+                   std::basic_string_view<C> target_folder, overwrite_mode mode, std::vector<member<C>>& keep);
 
 // The members of entry_name (case ignored) in the listing of source_folder,
 // in member order, and in kept the listing their names are views of: the
 // views live as long as the caller holds it, whatever another thread lists
 // meanwhile. False when the folder cannot be listed or holds no such entry.
 template <typename C>
-bool get_orig_files(std::basic_string_view<C> source_folder, std::basic_string_view<C> entry_name,
-                    std::vector<member<C>>& members, listing_ref<C>& kept);
+bool get_orig_files(plugin_context& context, std::basic_string_view<C> source_folder,
+                    std::basic_string_view<C> entry_name, std::vector<member<C>>& members, listing_ref<C>& kept);
 
 // One line of the list file, without its line end: name, size, date and time.
 template <typename C>

@@ -1,4 +1,4 @@
-// The plugin-wide state, the start-up that gives it its first values, and the host's settings calls.
+// The host's settings, the start-up that gives them their first values, and the host's settings calls.
 #pragma once
 
 #include <cstdint>
@@ -22,21 +22,18 @@ struct plugin_state {
     std::u16string ini_name;    // "tallyrun.ini"
     std::u16string ini_folder;  // ends with a separator, or empty until the host names one
     std::u16string config_folder;  // the host's plugin configuration folder (ExtensionInitialize), or empty
-    host_calls host;               // the host's message box and forms (ExtensionInitialize)
     uintptr_t host_version_api = 0;  // the host's dialog API version (ExtensionInitialize); 0 for none
     int32_t plugin_number = 0;
     progress_proc progress = nullptr;     // from FsInit
     progress_proc_w progress_w = nullptr;  // from FsInitW; the host may call both
 };
 
-extern plugin_state plugin;
-
 // Where a listing looks for tallyrun.ini: the host's plugin configuration
 // folder when it named one, the host's INI folder, then the plugin's own folder.
 ini_place ini_place_of(const plugin_state& state);
 
-// Binds Windows, builds the confirmation dialog and resets the plugin-wide
-// state and the listing tables. Reads nothing from disk, shows nothing. False,
+// Binds Windows, builds the confirmation dialog and resets the context's
+// settings and listing tables. Reads nothing from disk, shows nothing. False,
 // with nothing but the binding table touched, when MessageBoxA or
 // GetActiveWindow cannot be bound.
 bool start_up();
@@ -66,9 +63,9 @@ int32_t FsSetDefaultParams(const void* record);
 
 // What the host's ExtensionInitialize gives: its plugin configuration folder
 // (a separator is added when missing; empty names none), its calls, which
-// the bindings then use for message boxes and dialogs, and the version of
-// its dialog API (0 where the host's record has none). A second call
-// replaces all three.
+// the Linux build's message boxes and dialogs then go through, and the
+// version of its dialog API (0 where the host's record has none). A second
+// call replaces all three.
 void ExtensionInitialize(std::string_view config_folder, const host_calls& calls, uintptr_t version_api = 0);
 
 }  // namespace tallyrun

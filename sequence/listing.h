@@ -27,6 +27,13 @@ struct listed_file {
     uint64_t size() const { return static_cast<uint64_t>(size_high) << 32 | size_low; }
 };
 
+// One real file that an entry stands for, by its name and record.
+template <typename C>
+struct member {
+    std::basic_string_view<C> name;  // a view of the names of the listing it comes from
+    listed_file file;
+};
+
 // What an entry of two or more members has of its own.
 struct run_record {
     uint32_t entry;  // its position among the entries

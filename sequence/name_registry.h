@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sequence/run_finder.h"
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 
 namespace tallyrun {
 

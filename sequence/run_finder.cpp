@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "support/packed_sort.h"
+#include "sequence/packed_sort.h"
 
 namespace tallyrun {
 namespace {

@@ -9,48 +9,14 @@
 #include "config/text.h"
 #include "sequence/name_registry.h"
 #include "sequence/run_finder.h"
-#include "support/case_map.h"
-#include "support/handles.h"
-#include "support/memo.h"
-#include "support/packed_sort.h"
+#include "sequence/case_map.h"
+#include "sequence/packed_sort.h"
 #include "support/paths.h"
 #include "support/unit.h"
 #include "support/wide.h"
 
 namespace tallyrun {
 namespace {
-
-constexpr uint64_t ticks_per_step = 2 * ticks_per_second;
-
-uint64_t ticks_in(win_filetime t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
-
-// A DOS time counts whole 2-second steps, and neither the local offset nor a
-// change of it falls inside an aligned step, so every file time of one UTC
-// step converts alike: conversions are kept by the step.
-using step_memo = recent_conversions<uint64_t, local_step>;
-
-local_step local_step_of_utc_step(uint64_t step) {
-    const uint64_t start = step * ticks_per_step;
-    return local_step_of(win_filetime{static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32)});
-}
-
-template <typename C>
-size_t name_length(const C* name, size_t capacity) {
-    size_t n = 0;
-    while (n < capacity && name[n]) ++n;
-    return n;
-}
-
-template <typename C>
-bool add_found(folder_read<C>& out, const typename unit<C>::find_data& d, step_memo& memo) {
-    // Only the six DOS bits count: read-only, hidden, system, volume, directory, archive.
-    const uint32_t attributes = d.attributes & 0x3F;
-    const uint64_t size = static_cast<uint64_t>(d.size_high) << 32 | d.size_low;
-    const local_step time = memo.get(ticks_in(d.last_write_time) / ticks_per_step, local_step_of_utc_step);
-    // Where listings follow links, a link left as itself names no file: it can be no member.
-    const bool lone = listings_follow_links && d.reserved0 == io_reparse_tag_symlink;
-    return out.add(std::basic_string_view<C>(d.name, name_length(d.name, 260)), attributes, size, time, lone);
-}
 
 // What one listing needs besides the folder: its case mapping, its name
 // template in the side's units and the range of the number.
@@ -307,65 +273,6 @@ bool folder_read<C>::add(std::basic_string_view<C> name, uint32_t attributes, ui
     return true;
 }
 
-local_step local_step_of(win_filetime utc) {
-    win_filetime local{};
-    if (!win.FileTimeToLocalFileTime || !win.FileTimeToLocalFileTime(&utc, &local)) return no_step;
-    // A host without a "no time" of its own gets the nearest time a listing holds.
-    return host_has_no_time ? step_of_local(ticks_in(local)) : nearest_step_of_local(ticks_in(local));
-}
-
-file_time win_file_time(const date_time& t) {
-    uint64_t ticks = 0;
-    if (!ticks_of(t, &ticks)) return no_time;
-    win_filetime local{static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)}, utc{};
-    if (!win.LocalFileTimeToFileTime || !win.LocalFileTimeToFileTime(&local, &utc)) return no_time;
-    return file_time{utc.low, utc.high};
-}
-
-file_time host_time(local_step step) {
-    return step == no_step ? no_time : win_file_time(date_time_of_step(step));
-}
-
-template <typename C>
-bool list_folder(std::basic_string_view<C> search_path, folder_read<C>& out) {
-    out = folder_read<C>{};
-    // A longer path, or one that a zero would cut short, is refused whole
-    // rather than cut into another folder's name.
-    if (search_path.size() > unit<C>::longest_search_path || search_path.find(C(0)) != search_path.npos) return false;
-    if (!win.FindClose || !win.GetLastError) return false;
-    typename unit<C>::find_data d{};
-    const std::basic_string<C> path = system_path(search_path);
-    find_handle find(unit<C>::find_first(path.c_str(), &d));
-    if (!find.ok()) return false;
-    step_memo memo;
-    bool fits = true;
-    do fits = add_found(out, d, memo);
-    while (fits && unit<C>::find_next(find.h, &d));
-    // Any end but "no more files" leaves the folder half read: a partial listing
-    // shown as the whole folder would hide files from a copy, so refuse it.
-    const bool complete = fits && win.GetLastError() == error_no_more_files;
-    if (!complete) out = folder_read<C>{};
-    return complete;
-}
-
-template <typename C>
-bool find_entry(std::basic_string_view<C> path, listed_file& out, std::basic_string<C>& name) {
-    if (path.empty() || path.size() > unit<C>::longest_path || path.find(C(0)) != path.npos) return false;
-    if (!win.FindClose) return false;
-    typename unit<C>::find_data d{};
-    const std::basic_string<C> system = system_path(path);
-    if (surely_absent(system.c_str())) return false;
-    find_handle find(unit<C>::find_first(system.c_str(), &d));
-    if (!find.ok()) return false;
-    folder_read<C> read;
-    step_memo memo;
-    if (!add_found(read, d, memo)) return false;
-    out = read.files[0];
-    out.name_at = 0;
-    name = std::move(read.names);
-    return true;
-}
-
 template <typename C>
 bool same_outer_text(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field) {
     const size_t s = field.field_start, e = field.field_end;
@@ -544,20 +451,8 @@ listing<C> build_listing(folder_read<C> read, const sequence_options& options) {
     return out;
 }
 
-template <typename C>
-bool seq_dir(std::basic_string_view<C> search_path, const ini_place& where, listing<C>& out) {
-    folder_read<C> read;
-    if (!list_folder(search_path, read)) return false;
-    const sequence_options options = read_ini(where);
-    out = build_listing(std::move(read), options);
-    return true;
-}
-
 #define TALLYRUN_SEQ_DIR(C)                                                                                   \
     template struct folder_read<C>;                                                                           \
-    template bool list_folder<C>(std::basic_string_view<C>, folder_read<C>&);                                 \
-    template bool find_entry<C>(std::basic_string_view<C>, listed_file&, std::basic_string<C>&);              \
-    template bool seq_dir<C>(std::basic_string_view<C>, const ini_place&, listing<C>&);                       \
     template listing<C> build_listing<C>(folder_read<C>, const sequence_options&);                            \
     template std::basic_string<C> fill_template<C>(std::basic_string_view<C>, const std::basic_string_view<C>(&)[4]); \
     template bool same_outer_text<C>(std::basic_string_view<C>, std::basic_string_view<C>, number_field);

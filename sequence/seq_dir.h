@@ -1,4 +1,4 @@
-// The virtual directory builder: one real folder in, the listing the host shows out, on either side.
+// The virtual directory builder: a folder's entries and the options in, the listing the host shows out.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +9,8 @@
 #include "config/options.h"
 #include "sequence/listing.h"
 #include "sequence/seq_match.h"
-#include "support/bindings.h"
 
 namespace tallyrun {
-
-// A Windows FILETIME in UTC; (0xFFFFFFFF, 0xFFFFFFFF) is "no time".
-struct file_time {
-    uint32_t low, high;
-};
-inline constexpr file_time no_time{0xFFFFFFFFu, 0xFFFFFFFFu};
-inline bool operator==(file_time a, file_time b) { return a.low == b.low && a.high == b.high; }
 
 // What a folder listing read: every entry's name (end to end) and record, in listing order.
 template <typename C>
@@ -30,29 +22,8 @@ struct folder_read {
     bool add(std::basic_string_view<C> name, uint32_t attributes, uint64_t size, local_step time, bool lone = false);
 };
 
-// The folder listing: every entry matching search_path (hidden and system ones
-// included, "." and ".." as the folder gives them), or false when the path
-// matches nothing, cannot be read, holds a zero unit or is longer than the
-// side takes (255 bytes on the 8-bit side; 1027 units on the wide one, where
-// a long path reaches Windows with the \\?\ prefix).
-template <typename C>
-bool list_folder(std::basic_string_view<C> search_path, folder_read<C>& out);
-
-// The first entry that path (a file's full path) names, as the folder listing
-// gives it; false when there is none. Unlike list_folder it takes every path
-// Windows can copy to (259 bytes on the 8-bit side), so that no existing
-// target goes unnoticed.
-template <typename C>
-bool find_entry(std::basic_string_view<C> path, listed_file& out, std::basic_string<C>& name);
-
-// The listing of the folder that search_path ("C:\photos\*.*") names, with the
-// configuration read where `where` says; false when the folder cannot be
-// listed (nothing is read or shown then).
-template <typename C>
-bool seq_dir(std::basic_string_view<C> search_path, const ini_place& where, listing<C>& out);
-
-// The part of seq_dir after the folder has been read: no Windows call but case
-// mapping (and, on the wide side, the pattern's conversion).
+// A folder's listing from what was read of it and the options: no Windows call
+// but case mapping (and, on the wide side, the pattern's conversion).
 template <typename C>
 listing<C> build_listing(folder_read<C> read, const sequence_options& options);
 
@@ -63,16 +34,5 @@ std::basic_string<C> fill_template(std::basic_string_view<C> name_template,
 // Both names agree, with case, before and after the number field.
 template <typename C>
 bool same_outer_text(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
-
-// The local DOS-resolution step of a file's last-write time (UTC), through
-// FileTimeToLocalFileTime; no_step when Windows cannot convert it, or (where
-// the host has a "no time", host_has_no_time) when no DOS date holds it;
-// elsewhere such a time is taken as the nearest step a DOS date holds.
-local_step local_step_of(win_filetime utc);
-// A local date and time to a UTC FILETIME through LocalFileTimeToFileTime;
-// no_time on failure or for dates no FILETIME holds.
-file_time win_file_time(const date_time& t);
-// The time the host is shown for a listing's time.
-file_time host_time(local_step step);
 
 }  // namespace tallyrun

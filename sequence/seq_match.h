@@ -29,7 +29,7 @@ inline constexpr int seq_skip = 1;       // not this one, but a later name still
 inline constexpr int seq_successor = 2;  // the candidate's number is exactly one more
 
 // Both tests take names already lower-cased by the Windows rules of their side
-// (support/case_map.h), so that case is ignored.
+// (sequence/case_map.h), so that case is ignored.
 //
 // Is b the second member of a run that a starts? On 2 it sets field, and only then.
 template <typename C>

@@ -5,6 +5,8 @@
 
 namespace tallyrun {
 
+struct host_forms;
+
 // Windows calls its API and call-backs with stdcall in 32-bit code; everywhere
 // else (64-bit Windows, the native build) there is one convention.
 #if defined(_WIN32) && !defined(_WIN64)
@@ -208,6 +210,10 @@ struct win_bindings {
 
     // shell32
     int32_t(TR_WINAPI* ShellExecuteExW)(win_shell_execute_info* info);
+
+    // The Linux build's message boxes and dialogs show through these (null
+    // elsewhere, and before start-up).
+    host_forms* forms;
 };
 
 // The process-wide table.

@@ -704,16 +704,12 @@ win_bindings win = {};
 
 bool bind_windows() {
     tzset();
-    win.MessageBoxA = message_box_a;
-    win.MessageBoxW = message_box_w;
     win.GetActiveWindow = active_window;
     win.CharLowerBuffA = ascii_lower_buff;
     win.CharUpperBuffA = ascii_upper_buff;
     win.CharLowerBuffW = lower_buff_w;
     win.CharUpperBuffW = upper_buff_w;
     win.GetKeyState = key_state;
-    win.DialogBoxIndirectParamW = dialog_box_indirect_param_w;
-    win.EndDialog = end_dialog_posix;
     win.MultiByteToWideChar = multi_byte_to_wide;
     win.WideCharToMultiByte = wide_to_multi_byte;
     win.FindFirstFileW = find_first_file;

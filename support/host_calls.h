@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace tallyrun {
 
@@ -26,12 +27,13 @@ inline constexpr intptr_t dn_click = 0x1001;   // a button was clicked
 inline constexpr intptr_t dn_initdialog = 0x1005;  // the form is being shown
 inline constexpr intptr_t host_modal_ok = 1;   // mrOK: DialogBoxLFM answers true
 
-#ifdef TALLYRUN_POSIX
-// Makes the POSIX bindings show message boxes and dialogs through `calls`,
-// which must outlive every later call of them (the plugin state keeps them);
-// null goes back to none: message boxes then go to standard error and dialogs
-// cannot be shown.
-void bind_host_calls(const host_calls* calls);
-#endif
+// What the Linux build's forms go through: the host's calls, the dialog on
+// screen (the host's call-back names none) and the turn that lets one form
+// show at a time, whichever thread asks.
+struct host_forms {
+    host_calls calls;
+    void* shown = nullptr;
+    std::recursive_mutex turn;
+};
 
 }  // namespace tallyrun

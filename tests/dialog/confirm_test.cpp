@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialog/confirm.h"
+#include "plugin/retrieval.h"
 #include "dialog/templates.h"
 #include "fakes/fake_fs.h"
 #include "sequence/shown_listing.h"
@@ -13,6 +14,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The prompt these tests show.
+confirm_prompt prompt;
 
 // ---- reading a template back, as Windows would ----
 
@@ -163,7 +167,7 @@ struct confirm_files_test : testing::Test {
     std::vector<real_entry> keep;
 
     void SetUp() override {
-        confirm_dialog_setup();
+        confirm_dialog_setup(prompt);
         answers.clear();
         prompts.clear();
         owners.clear();
@@ -179,7 +183,7 @@ struct confirm_files_test : testing::Test {
     bool run(int mode, std::initializer_list<intptr_t> script) {
         answers.assign(script);
         keep = {entry("stale", 1, source_time)};  // must be replaced, never appended to
-        return confirm_files<char>(sources, "D:\\out\\", mode, keep);
+        return confirm_files<char>(prompt, sources, "D:\\out\\", static_cast<overwrite_mode>(mode), keep);
     }
     void add_targets(std::initializer_list<int> which, win_filetime t) {
         for (int i : which)
@@ -190,12 +194,12 @@ struct confirm_files_test : testing::Test {
 }  // namespace
 
 TEST(confirm_dialog, template_has_the_caption_font_and_six_buttons) {
-    confirm_dialog_setup();
-    int id = confirm_dialog;
-    confirm_dialog_setup();
-    EXPECT_EQ(confirm_dialog, id) << "a second setup registers nothing";
+    confirm_dialog_setup(prompt);
+    int id = prompt.id;
+    confirm_dialog_setup(prompt);
+    EXPECT_EQ(prompt.id, id) << "a second setup registers nothing";
     ASSERT_GE(id, 1);
-    const std::string& bytes = dialog_templates.at(static_cast<size_t>(id) - 1);
+    const std::string& bytes = prompt.templates.at(static_cast<size_t>(id) - 1);
     parsed_dialog d = parse_template(bytes.data());
     EXPECT_EQ(d.length, bytes.size()) << "the items fill the template exactly";
     EXPECT_EQ(d.title, "Tallyrun");
@@ -274,7 +278,7 @@ TEST_F(confirm_files_test, absent_targets_are_kept_without_a_prompt) {
 
 TEST_F(confirm_files_test, a_missing_target_folder_means_absent_targets) {
     keep.clear();
-    EXPECT_TRUE(confirm_files<char>(sources, "E:\\nowhere\\", 1, keep));
+    EXPECT_TRUE(confirm_files<char>(prompt, sources, "E:\\nowhere\\", overwrite_mode::ask, keep));
     EXPECT_EQ(names(keep), names(sources));
     EXPECT_TRUE(prompts.empty());
 }
@@ -387,7 +391,7 @@ TEST_F(confirm_files_test, the_native_stand_in_dialog_cancels) {
                                                                  dialog_box.saved_);
     add_targets({1}, older);
     keep.clear();
-    EXPECT_FALSE(confirm_files<char>(sources, "D:\\out\\", 1, keep));
+    EXPECT_FALSE(confirm_files<char>(prompt, sources, "D:\\out\\", overwrite_mode::ask, keep));
 }
 #endif
 
@@ -418,7 +422,7 @@ TEST_F(confirm_files_test, each_prompt_shows_its_own_message_on_the_buttons) {
     }
     EXPECT_EQ(owners, (std::vector<win_handle>{host_window, host_window})) << "owned by the active window";
     EXPECT_EQ(procs, (std::vector<dialog_proc>{&mainDialogProc, &mainDialogProc}));
-    EXPECT_EQ(parse_template(dialog_templates.at(static_cast<size_t>(confirm_dialog) - 1).data())
+    EXPECT_EQ(parse_template(prompt.templates.at(static_cast<size_t>(prompt.id) - 1).data())
                   .controls.size(),
               6u)
         << "the kept template still holds the buttons alone";
@@ -477,7 +481,7 @@ TEST_F(confirm_files_test, long_target_paths_are_still_asked_about) {
     answers.assign({5});  // skip
     keep.clear();
     ASSERT_GT((folder + "IMG_0001.JPG").size(), 255u);
-    EXPECT_TRUE(confirm_files<char>({sources[0]}, folder, 1, keep));
+    EXPECT_TRUE(confirm_files<char>(prompt, {sources[0]}, folder, overwrite_mode::ask, keep));
     EXPECT_EQ(prompts.size(), 1u) << "the existing long-path target was not asked about";
     EXPECT_TRUE(keep.empty()) << "skipped, yet kept " << keep.size();
 }

@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "dialog/confirm.h"
+#include "plugin/retrieval.h"
 #include "sequence/shown_listing.h"
 
 using namespace tallyrun;
 
 namespace {
+
+// The prompt these tests show.
+confirm_prompt prompt;
 
 // How the answering thread ends one prompt.
 enum class act { click, enter, escape, close_box };
@@ -145,7 +149,7 @@ struct confirm_win : testing::Test {
     // IMG_0001.JPG is older than its source, img_0002.jpg (spelt in lower
     // case) newer, IMG_0003.JPG is absent.
     void SetUp() override {
-        confirm_dialog_setup();
+        confirm_dialog_setup(prompt);
         char temp[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, temp);
         folder = std::string(temp) + "tallyrun_confirm_" + std::to_string(GetCurrentProcessId()) + "\\";
@@ -175,7 +179,7 @@ struct confirm_win : testing::Test {
         answering a{GetCurrentThreadId(), std::move(script), &seen};
         HANDLE t = CreateThread(nullptr, 0, answer_thread, &a, 0, nullptr);
         std::vector<real_entry> keep;
-        bool ok = confirm_files<char>(sources, folder, 1, keep);
+        bool ok = confirm_files<char>(prompt, sources, folder, overwrite_mode::ask, keep);
         WaitForSingleObject(t, INFINITE);
         CloseHandle(t);
         if (!ok) return {"cancelled"};

@@ -11,6 +11,9 @@ using namespace tallyrun;
 
 namespace {
 
+// The templates these tests make.
+template_list dialog_templates;
+
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s += static_cast<char>(v);
@@ -41,7 +44,7 @@ const dialog_font no_font{"", 0, 0, 0};
 }  // namespace
 
 TEST(dialog_template, empty_title_without_font_is_exactly_32_bytes) {
-    int id = dialog("", 0, 0, 0, 0, 0, 0, {"Ignored", 9, 700, 1});
+    int id = dialog(dialog_templates, "", 0, 0, 0, 0, 0, 0, {"Ignored", 9, 700, 1});
     EXPECT_EQ(static_cast<size_t>(id), dialog_templates.size()) << "the new identifier is the list's length";
     EXPECT_BYTES(registered_template(id), bytes({
         0x01, 0x00,              // dlgVer 1
@@ -61,7 +64,7 @@ TEST(dialog_template, empty_title_without_font_is_exactly_32_bytes) {
 }
 
 TEST(dialog_template, title_and_font_give_46_bytes_padded_to_48) {
-    int id = dialog("AB", 10, 20, 300, 400, 0x40, 0x8, {"X", 8, 0, 0});
+    int id = dialog(dialog_templates, "AB", 10, 20, 300, 400, 0x40, 0x8, {"X", 8, 0, 0});
     EXPECT_BYTES(registered_template(id), bytes({
         0x01, 0x00,              // dlgVer
         0xFF, 0xFF,              // signature
@@ -87,7 +90,7 @@ TEST(dialog_template, title_and_font_give_46_bytes_padded_to_48) {
 }
 
 TEST(dialog_template, italic_value_carries_the_charset_in_its_high_byte) {
-    int id = dialog("", 0, 0, 0, 0, 0x40, 0, {"", 9, 700, 0x0201});
+    int id = dialog(dialog_templates, "", 0, 0, 0, 0, 0x40, 0, {"", 9, 700, 0x0201});
     // 30 fixed + 2 title + 6 numbers + 2 typeface = 40, already aligned.
     EXPECT_BYTES(registered_template(id).substr(32), bytes({
         0x09, 0x00,  // pointsize 9
@@ -100,7 +103,7 @@ TEST(dialog_template, italic_value_carries_the_charset_in_its_high_byte) {
 
 TEST(dialog_template, numbers_are_written_modulo_their_field_width) {
     // Bit 31 set and a negative value (two's complement); 16-bit fields keep the low bits.
-    int id = dialog("", -1, 65537, -32768, 0x12345, 0x80000001u, static_cast<uint32_t>(-2), no_font);
+    int id = dialog(dialog_templates, "", -1, 65537, -32768, 0x12345, 0x80000001u, static_cast<uint32_t>(-2), no_font);
     EXPECT_BYTES(registered_template(id).substr(8, 18), bytes({
         0xFE, 0xFF, 0xFF, 0xFF,  // exStyle -2
         0x01, 0x00, 0x00, 0x80,  // style 0x80000001
@@ -113,8 +116,8 @@ TEST(dialog_template, numbers_are_written_modulo_their_field_width) {
 }
 
 TEST(dialog_template, control_with_one_letter_class_and_text_is_34_bytes_padded_to_36) {
-    int id = dialog("", 0, 0, 0, 0, 0, 0, no_font);
-    control(id, "B", "t", -1, 6, 55, 90, 15, 0x50010000u, 0x4);
+    int id = dialog(dialog_templates, "", 0, 0, 0, 0, 0, 0, no_font);
+    control(dialog_templates, id, "B", "t", -1, 6, 55, 90, 15, 0x50010000u, 0x4);
     const std::string& t = registered_template(id);
     ASSERT_EQ(t.size(), 32u + 36u);
     EXPECT_BYTES(t.substr(16, 2), bytes({0x01, 0x00})) << "cDlgItems goes from 0 to 1";
@@ -135,10 +138,10 @@ TEST(dialog_template, control_with_one_letter_class_and_text_is_34_bytes_padded_
 }
 
 TEST(dialog_template, controls_append_in_order_each_starting_aligned) {
-    int id = dialog("A", 0, 0, 0, 0, 0, 0, no_font);  // 30 + 4 = 34, padded to 36
+    int id = dialog(dialog_templates, "A", 0, 0, 0, 0, 0, 0, no_font);  // 30 + 4 = 34, padded to 36
     ASSERT_EQ(registered_template(id).size(), 36u);
-    control(id, "Static", "", 0x12345, 1, 2, 3, 4, 0, 0);  // 24 + 14 + 2 + 2 = 42 -> 44
-    control(id, "Button", "OK", 7, 1, 2, 3, 4, 0, 0);      // 24 + 14 + 6 + 2 = 46 -> 48
+    control(dialog_templates, id, "Static", "", 0x12345, 1, 2, 3, 4, 0, 0);  // 24 + 14 + 2 + 2 = 42 -> 44
+    control(dialog_templates, id, "Button", "OK", 7, 1, 2, 3, 4, 0, 0);      // 24 + 14 + 6 + 2 = 46 -> 48
     const std::string& t = registered_template(id);
     ASSERT_EQ(t.size(), 36u + 44u + 48u);
     EXPECT_BYTES(t.substr(16, 2), bytes({0x02, 0x00})) << "two controls";
@@ -158,19 +161,19 @@ TEST(dialog_template, controls_append_in_order_each_starting_aligned) {
 }
 
 TEST(dialog_template, item_count_keeps_only_its_low_16_bits) {
-    int id = dialog("", 0, 0, 0, 0, 0, 0, no_font);
+    int id = dialog(dialog_templates, "", 0, 0, 0, 0, 0, 0, no_font);
     dialog_templates[static_cast<size_t>(id) - 1][16] = static_cast<char>(0xFF);
     dialog_templates[static_cast<size_t>(id) - 1][17] = static_cast<char>(0xFF);
-    control(id, "B", "t", 1, 0, 0, 0, 0, 0, 0);
+    control(dialog_templates, id, "B", "t", 1, 0, 0, 0, 0, 0, 0);
     EXPECT_BYTES(registered_template(id).substr(16, 2), bytes({0x00, 0x00}));
 }
 
 TEST(dialog_template, control_on_an_unregistered_identifier_changes_nothing) {
-    dialog("", 0, 0, 0, 0, 0, 0, no_font);
+    dialog(dialog_templates, "", 0, 0, 0, 0, 0, 0, no_font);
     std::vector<std::string> before = dialog_templates;
-    control(0, "B", "t", 1, 0, 0, 0, 0, 0, 0);
-    control(static_cast<int>(dialog_templates.size()) + 1, "B", "t", 1, 0, 0, 0, 0, 0, 0);
-    control(-1, "B", "t", 1, 0, 0, 0, 0, 0, 0);
+    control(dialog_templates, 0, "B", "t", 1, 0, 0, 0, 0, 0, 0);
+    control(dialog_templates, static_cast<int>(dialog_templates.size()) + 1, "B", "t", 1, 0, 0, 0, 0, 0, 0);
+    control(dialog_templates, -1, "B", "t", 1, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(dialog_templates, before);
 }
 
@@ -220,7 +223,7 @@ TEST(to_utf16, maps_through_the_code_page) {
 TEST(to_utf16, a_failed_conversion_writes_an_empty_text_array) {
     binding_override o(win.MultiByteToWideChar, failing_conversion);
     EXPECT_EQ(to_utf16("abc"), "");
-    int id = dialog("Title", 0, 0, 0, 0, 0, 0, no_font);
+    int id = dialog(dialog_templates, "Title", 0, 0, 0, 0, 0, 0, no_font);
     EXPECT_EQ(registered_template(id).size(), 32u) << "the title is the zero unit alone";
 }
 
@@ -275,8 +278,8 @@ int32_t TR_WINAPI recording_end_dialog(win_handle window, intptr_t result) {
 }  // namespace
 
 TEST(open_dialog, hands_an_aligned_copy_to_windows_and_returns_its_answer) {
-    int id = dialog("Hi", 1, 2, 3, 4, 0x40, 0, {"F", 8, 0, 0});
-    control(id, "Button", "Go", 3, 0, 0, 10, 10, 0, 0);
+    int id = dialog(dialog_templates, "Hi", 1, 2, 3, 4, 0x40, 0, {"F", 8, 0, 0});
+    control(dialog_templates, id, "Button", "Go", 3, 0, 0, 10, 10, 0, 0);
     const std::string before = registered_template(id);
     binding_override d(win.DialogBoxIndirectParamA, recording_dialog_box);
     binding_override a(win.GetActiveWindow, fake_active_window);
@@ -306,7 +309,7 @@ TEST(open_dialog, hands_an_aligned_copy_to_windows_and_returns_its_answer) {
 }
 
 TEST(open_dialog, the_wide_side_shows_the_same_template_through_the_wide_function) {
-    int id = dialog("T", 0, 0, 10, 10, 0, 0, no_font);
+    int id = dialog(dialog_templates, "T", 0, 0, 10, 10, 0, 0, no_font);
     append_control(dialog_templates[static_cast<size_t>(id) - 1], "Static", u"\u0416\u0436", -1, 0, 0, 1, 1, 0, 0);
     binding_override a(win.DialogBoxIndirectParamA, static_cast<decltype(win.DialogBoxIndirectParamA)>(nullptr));
     binding_override w(win.DialogBoxIndirectParamW, recording_dialog_box);
@@ -323,7 +326,7 @@ TEST(open_dialog, the_wide_side_shows_the_same_template_through_the_wide_functio
 
 #ifndef _WIN32
 TEST(open_dialog, native_stand_in_cannot_show_a_dialog) {
-    int id = dialog("", 0, 0, 0, 0, 0, 0, no_font);
+    int id = dialog(dialog_templates, "", 0, 0, 0, 0, 0, 0, no_font);
     EXPECT_EQ(open_template(registered_template(id), nullptr, some_proc), -1);
 }
 #endif

@@ -12,6 +12,9 @@ using namespace tallyrun;
 
 namespace {
 
+// The templates these tests make.
+template_list dialog_templates;
+
 struct seen_control {
     bool found;
     std::string class_name, text;
@@ -71,11 +74,11 @@ intptr_t TR_WINAPI as_dialog_proc(win_handle w, uint32_t m, uintptr_t wp, intptr
 
 TEST(templates_win, windows_builds_the_dialog_and_finds_each_control_by_identifier) {
     const uint32_t style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
-    int id = dialog("Probe title", 10, 10, 200, 100, style, 0, {"MS SANS SERIF", 8, 0, 0});
-    control(id, "Button", "&Go", 101, 6, 55, 90, 15, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0);
-    control(id, "Static", "Hello\nthere", -1, 5, 4, 150, 30, WS_CHILD | WS_VISIBLE | WS_GROUP, 0);
-    control(id, "Edit", "typed", 102, 5, 75, 60, 12, WS_CHILD | WS_VISIBLE | WS_BORDER, 0);
-    control(id, "Static", "caf\xE9", 103, 70, 75, 60, 12, WS_CHILD | WS_VISIBLE, 0);
+    int id = dialog(dialog_templates, "Probe title", 10, 10, 200, 100, style, 0, {"MS SANS SERIF", 8, 0, 0});
+    control(dialog_templates, id, "Button", "&Go", 101, 6, 55, 90, 15, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0);
+    control(dialog_templates, id, "Static", "Hello\nthere", -1, 5, 4, 150, 30, WS_CHILD | WS_VISIBLE | WS_GROUP, 0);
+    control(dialog_templates, id, "Edit", "typed", 102, 5, 75, 60, 12, WS_CHILD | WS_VISIBLE | WS_BORDER, 0);
+    control(dialog_templates, id, "Static", "caf\xE9", 103, 70, 75, 60, 12, WS_CHILD | WS_VISIBLE, 0);
     seen = {};
 
     EXPECT_EQ(open_template(dialog_templates[id - 1], nullptr, as_dialog_proc), 77) << "the value given to end_dialog";

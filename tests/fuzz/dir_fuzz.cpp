@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "sequence/walk_model.h"
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 
 using namespace tallyrun;
 

@@ -10,6 +10,9 @@ using namespace tallyrun;
 
 namespace {
 
+// The templates these tests make.
+template_list dialog_templates;
+
 // Draws values from the fuzzer's bytes; zeros once they run out.
 struct byte_source {
     const uint8_t* p;
@@ -74,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int cx = static_cast<int16_t>(in.u32()), cy = static_cast<int16_t>(in.u32());
     dialog_font font{in.text(), static_cast<int>(in.u32() % 65536), static_cast<int>(in.u32() % 65536),
                      static_cast<int>(in.u32() % 65536)};
-    int id = dialog(title, x, y, cx, cy, style, ex_style, font);
+    int id = dialog(dialog_templates, title, x, y, cx, cy, style, ex_style, font);
 
     struct item {
         std::string cls, text;
@@ -87,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         item c{in.text(), in.text(), static_cast<int>(in.u32()), static_cast<int16_t>(in.u32()),
                static_cast<int16_t>(in.u32()), static_cast<int16_t>(in.u32()),
                static_cast<int16_t>(in.u32()), in.u32(), in.u32()};
-        control(id, c.cls, c.text, c.id, c.x, c.y, c.cx, c.cy, c.style, c.ex_style);
+        control(dialog_templates, id, c.cls, c.text, c.id, c.x, c.y, c.cx, c.cy, c.style, c.ex_style);
         items.push_back(c);
     }
     const std::string t = dialog_templates[static_cast<size_t>(id) - 1];

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "support/bindings.h"
 #include "support/bindings_posix.h"
 #include "support/handles.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialog/confirm.h"
+#include "dialog/dialogs_posix.h"
 #include "support/bindings.h"
 #include "support/host_calls.h"
 #include "tests/linux/scripted_host.h"
@@ -84,14 +85,18 @@ std::vector<lfm_object> read_lfm(const std::string& text) {
 using testing::script;
 using testing::scripted_form;
 
+// The prompt these tests show.
+confirm_prompt prompt;
+
 struct with_host {
-    host_calls calls = testing::scripted_calls();
+    host_forms forms;
     with_host() {
         script = testing::scripted_host{};
-        bind_host_calls(&calls);
-        confirm_dialog_setup();
+        forms.calls = testing::scripted_calls();
+        bind_host_forms(&forms);
+        confirm_dialog_setup(prompt);
     }
-    ~with_host() { bind_host_calls(nullptr); }
+    ~with_host() { bind_host_forms(nullptr); }
 };
 
 member<char16_t> file(const std::u16string& name, uint64_t size) {
@@ -110,7 +115,7 @@ member<char16_t> file(const std::u16string& name, uint64_t size) {
 
 intptr_t ask(const std::string& click) {
     script.clicks = {click};
-    return ask_overwrite<char16_t>(file(u"IMG_0001.JPG", 2401000), file(u"IMG_0001.JPG", 2400123));
+    return show_overwrite_prompt<char16_t>(prompt, file(u"IMG_0001.JPG", 2401000), file(u"IMG_0001.JPG", 2400123));
 }
 
 TEST(posix_prompt, the_six_buttons_captions_and_message_of_the_windows_prompt) {
@@ -176,9 +181,9 @@ TEST(posix_prompt, each_button_the_escape_key_and_the_close_box_answer_as_on_win
 TEST(posix_prompt, names_beyond_ascii_reach_the_form_as_utf8_and_an_escaped_byte_as_a_replacement) {
     with_host host;
     script.clicks = {"Item3"};
-    ask_overwrite<char16_t>(file(u"Bild \u00E4\U0001F4F7_01.png", 1), file(u"Bild \u00E4\U0001F4F7_01.png", 2));
+    show_overwrite_prompt<char16_t>(prompt, file(u"Bild \u00E4\U0001F4F7_01.png", 1), file(u"Bild \u00E4\U0001F4F7_01.png", 2));
     script.clicks = {"Item3"};
-    ask_overwrite<char16_t>(file(u"bad\xDCFF_01.png", 1), file(u"bad\xDCFF_01.png", 2));
+    show_overwrite_prompt<char16_t>(prompt, file(u"bad\xDCFF_01.png", 1), file(u"bad\xDCFF_01.png", 2));
     ASSERT_EQ(script.forms.size(), 2u);
     const std::string first = read_lfm(script.forms[0])[7].properties.at("Caption");
     EXPECT_EQ(first.substr(0, first.find('\n')), "Overwrite: Bild \xC3\xA4\xF0\x9F\x93\xB7_01.png");

@@ -1,4 +1,5 @@
 // The panel's custom columns on the fake disk: members, first and last numbers, the numbers missing.
+#include "plugin/context.h"
 #include "plugin/content.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
 
 struct field_value {
     int32_t type;
@@ -32,7 +36,7 @@ field_value value_of(const std::string& remote, int32_t field, int32_t max_lengt
 
 struct content : testing::Test {
     void SetUp() override {
-        reset_listings();
+        reset_listings(context().tables);
         plugin.ini_folder = u"C:\\nowhere\\";
         // shotA_0006 is missing, and 0011 and 0012 after the second run.
         for (int i : {1, 2, 3, 4, 5, 7, 8, 9, 10, 13})
@@ -44,7 +48,7 @@ struct content : testing::Test {
         disk.add_file("C:\\shots\\notes.txt", 1);
         disk.add_folder("C:\\shots\\sub");
     }
-    void TearDown() override { reset_listings(); }
+    void TearDown() override { reset_listings(context().tables); }
     fake_fs disk;
 };
 

@@ -1,4 +1,5 @@
 // Folder listings as the host reads them: the drive root, real folders, the record's bytes, kept listings.
+#include "plugin/context.h"
 #include "plugin/enumeration.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
 
 // The host's record, 8-bit or wide, with guard bytes on both sides.
 template <typename Data>
@@ -48,11 +52,11 @@ std::string joined(const std::vector<std::string>& v) {
 
 struct enumeration : testing::Test {
     void SetUp() override {
-        reset_listings();
+        reset_listings(context().tables);
         plugin.ini_folder = u"C:\\nowhere\\";
         plugin.ini_name = u"tallyrun.ini";
     }
-    void TearDown() override { reset_listings(); }
+    void TearDown() override { reset_listings(context().tables); }
     fake_fs disk;
 };
 
@@ -90,7 +94,7 @@ TEST_F(enumeration, root_lists_drive_letters_and_first_record_is_exact) {
     EXPECT_EQ(FsFindNext(h, &next.data), 0);
     EXPECT_EQ(FsFindNext(h, &next.data), 0) << "a finished handle keeps answering 0";
     EXPECT_EQ(FsFindClose(h), 0);
-    EXPECT_EQ(kept_listing_count(), 0u) << "the root listing keeps nothing";
+    EXPECT_EQ(kept_listing_count(context().tables), 0u) << "the root listing keeps nothing";
 }
 
 TEST_F(enumeration, no_drive_at_all_is_an_empty_root) {
@@ -139,7 +143,7 @@ TEST_F(enumeration, empty_folder_is_empty_and_missing_folder_is_not_found) {
     EXPECT_EQ(win.GetLastError(), error_no_more_files) << "empty, not missing";
     EXPECT_EQ(FsFindFirst("\\C:\\gone", &d), invalid_handle);
     EXPECT_EQ(win.GetLastError(), error_path_not_found);
-    EXPECT_EQ(kept_listing_count(), 0u);
+    EXPECT_EQ(kept_listing_count(context().tables), 0u);
 }
 
 TEST_F(enumeration, first_call_clears_318_bytes_later_calls_write_only_the_entry_fields) {
@@ -262,25 +266,25 @@ TEST_F(enumeration, browsing_ten_thousand_folders_keeps_a_bounded_table) {
         while (FsFindNext(h, &d)) {
         }
         FsFindClose(h);
-        ASSERT_LE(kept_listing_count(), kept_folders + 1) << "after " << i + 1 << " folders";
+        ASSERT_LE(kept_listing_count(context().tables), kept_folders + 1) << "after " << i + 1 << " folders";
     }
     // The handle opened before all that still reads its own listing.
     std::vector<std::string> rest;
     while (FsFindNext(open, &held)) rest.push_back(held.name);
     EXPECT_EQ(joined(rest), ".. | h.txt | k.txt");
     FsFindClose(open);
-    EXPECT_LE(kept_listing_count(), kept_folders);
+    EXPECT_LE(kept_listing_count(context().tables), kept_folders);
 }
 
 TEST_F(enumeration, recent_folders_keep_their_latest_listing_for_retrieval) {
     disk.add_file("C:\\a\\x.txt", 1);
     names_of("\\C:\\a");
     size_t searches = disk.searches.size();
-    const listing_ref<char> l = folder_listing<char>("C:\\a\\");
+    const listing_ref<char> l = folder_listing<char>(context(), "C:\\a\\");
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(disk.searches.size(), searches) << "the kept listing serves, no new search";
-    EXPECT_EQ(folder_listing<char>("c:\\A"), l) << "the same folder however it is spelled";
-    EXPECT_EQ(folder_listing<char>("C:\\missing\\"), nullptr);
+    EXPECT_EQ(folder_listing<char>(context(), "c:\\A"), l) << "the same folder however it is spelled";
+    EXPECT_EQ(folder_listing<char>(context(), "C:\\missing\\"), nullptr);
 }
 
 // ---- the wide side ----
@@ -321,7 +325,7 @@ TEST_F(enumeration, the_wide_side_lists_names_as_they_are) {
     win_find_data narrow;
     EXPECT_EQ(FsFindNext(h, &narrow), 0) << "a wide handle is not read through the 8-bit call";
     EXPECT_EQ(FsFindClose(h), 0);
-    EXPECT_EQ(kept_listing_count(), 1u) << "the 8-bit FsFindClose closed the wide handle";
+    EXPECT_EQ(kept_listing_count(context().tables), 1u) << "the 8-bit FsFindClose closed the wide handle";
 }
 
 TEST_F(enumeration, the_wide_record_is_cleared_whole_and_names_cut_at_259_units) {

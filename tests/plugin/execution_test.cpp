@@ -1,4 +1,5 @@
 // Enter, properties and thumbnails on the fake disk: what the shell is asked to open, and the preview paths.
+#include "plugin/context.h"
 #include "plugin/execution.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,9 @@ using namespace tallyrun;
 
 namespace {
 
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
+
 struct shell_call {
     std::string verb, file;
     uint32_t mask;
@@ -32,7 +36,7 @@ win_handle const main_window = reinterpret_cast<win_handle>(uintptr_t{0x6660});
 
 struct execution : testing::Test {
     void SetUp() override {
-        reset_listings();
+        reset_listings(context().tables);
         shell_calls.clear();
         shell_answer = 1;
         plugin.ini_folder = u"C:\\cfg\\";
@@ -42,7 +46,7 @@ struct execution : testing::Test {
         disk.add_folder("C:\\shots\\sub");
         disk.add_folder("C:\\cfg");
     }
-    void TearDown() override { reset_listings(); }
+    void TearDown() override { reset_listings(context().tables); }
     int32_t run(const std::string& remote, const char* verb) {
         std::vector<char> buffer(remote.begin(), remote.end());
         buffer.push_back(0);
@@ -112,7 +116,7 @@ TEST_F(execution, properties_on_the_root_opens_tallyrun_ini_writing_the_sample_f
     EXPECT_EQ(run("\\", "properties"), fs_exec_ok);
     EXPECT_EQ(disk.content("C:\\cfg\\tallyrun.ini"), "[Options]\n") << "never overwritten";
     disk.remove("C:\\cfg\\tallyrun.ini");
-    const std::string beside = utf8(ini_place_of(plugin).folders.back()) + "tallyrun.ini";  // the plugin's folder
+    const std::string beside = utf8(ini_place_of(context().settings).folders.back()) + "tallyrun.ini";  // the plugin's folder
     disk.add_file(beside, ~0ull, {}, 32, "[Options]\n");
     EXPECT_EQ(run("\\", "properties"), fs_exec_ok);
     EXPECT_EQ(shell_calls.back().file, beside) << "the one beside the plugin";

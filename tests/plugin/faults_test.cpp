@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/context.h"
 #include "dialog/confirm.h"
 #include "fakes/fake_fs.h"
 #include "plugin/enumeration.h"
@@ -17,6 +18,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
 
 std::vector<int32_t> percents;
 int32_t TR_WINAPI note_progress(int32_t, const char*, const char*, int32_t percent) {
@@ -87,11 +91,11 @@ std::string lowered_member(int i) { return "c:\\photos\\img_000" + std::to_strin
 
 struct faults : testing::Test {
     void SetUp() override {
-        reset_listings();
+        reset_listings(context().tables);
         percents.clear();
         dialogs_shown = 0;
         dialog_answer = 6;
-        confirm_dialog_setup();
+        confirm_dialog_setup(context().prompt);
         FsInit(7, note_progress);
         plugin.ini_folder = u"C:\\nowhere\\";
         plugin.ini_name = u"tallyrun.ini";
@@ -101,7 +105,7 @@ struct faults : testing::Test {
         disk.add_folder("D:\\out");
     }
     void TearDown() override {
-        reset_listings();
+        reset_listings(context().tables);
         FsInit(0, nullptr);
     }
     // FsGetFile through guarded host buffers, which must come back unchanged.
@@ -178,7 +182,7 @@ TEST_F(faults, find_next_failing_mid_listing_lists_nothing_and_keeps_the_last_go
         uint32_t error;
     } cases[] = {{0, 59}, {1, 5}, {3, 21}, {4, 59}};
     for (const auto& c : cases) {
-        reset_listings();
+        reset_listings(context().tables);
         disk.find_next_fails_after = c.fails_after;
         disk.find_next_error = c.error;
         std::string label = "FindNextFileA fails after " + std::to_string(c.fails_after) +
@@ -186,7 +190,7 @@ TEST_F(faults, find_next_failing_mid_listing_lists_nothing_and_keeps_the_last_go
         guarded_record r(0xA5);
         EXPECT_EQ(FsFindFirst("\\C:\\photos", r.data()), invalid_handle) << label;
         EXPECT_EQ(win.GetLastError(), error_path_not_found) << label;
-        EXPECT_EQ(kept_listing_count(), 0u) << label << ": a half-read folder was kept";
+        EXPECT_EQ(kept_listing_count(context().tables), 0u) << label << ": a half-read folder was kept";
         EXPECT_EQ(r.data()->name[0], 0) << label << ": an entry reached the record: " << r.data()->name;
         for (size_t i = 0; i < 16; ++i) EXPECT_EQ(r.bytes[i], 0xA5) << label << ": before the record";
         for (size_t i = 16 + 318; i < r.bytes.size(); ++i)
@@ -198,7 +202,7 @@ TEST_F(faults, find_next_failing_mid_listing_lists_nothing_and_keeps_the_last_go
     }
 
     // A good listing, then a failing one of the same folder: the good one still maps entries.
-    reset_listings();
+    reset_listings(context().tables);
     disk.find_next_fails_after = -1;
     ASSERT_EQ(names_of("\\C:\\photos").size(), 4u);  // ".", "..", "sub", the run
     disk.add_file("C:\\photos\\IMG_0004.JPG", ~0ull, shot, 32, "picture 4");
@@ -220,7 +224,7 @@ TEST_F(faults, local_time_conversion_missing_or_failing_gives_every_entry_no_tim
         binding_override<decltype(win.LocalFileTimeToFileTime)> conversion(
             win.LocalFileTimeToFileTime, missing ? nullptr : failing_to_utc);
         const char* label = missing ? "conversion missing" : "conversion failing";
-        reset_listings();
+        reset_listings(context().tables);
         win_find_data d;
         win_handle h = FsFindFirst("\\C:\\photos", &d);
         ASSERT_NE(h, invalid_handle) << label;

@@ -1,4 +1,5 @@
 // Copying entries out: result codes, progress, the list file, mapping through the entry's own folder.
+#include "plugin/context.h"
 #include "plugin/retrieval.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
 
 struct report {
     int32_t number;
@@ -71,13 +75,13 @@ const win_filetime shot = utc_time(2006, 9, 19, 9, 34, 18);
 
 struct retrieval : testing::Test {
     void SetUp() override {
-        reset_listings();
+        reset_listings(context().tables);
         reports.clear();
         progress_answer = 0;
         key_state_calls = 0;
         dialog_answers.clear();
         dialogs_shown = 0;
-        confirm_dialog_setup();  // as the start-up does; once is enough
+        confirm_dialog_setup(context().prompt);  // as the start-up does; once is enough
         FsInit(3, record_progress);
         plugin.ini_folder = u"C:\\nowhere\\";
         for (int i = 1; i <= 3; ++i)
@@ -88,7 +92,7 @@ struct retrieval : testing::Test {
         disk.add_folder("D:\\out");
     }
     void TearDown() override {
-        reset_listings();
+        reset_listings(context().tables);
         FsInit(0, nullptr);
     }
     int32_t get(const std::string& remote, const std::string& local, int32_t flags = 0) {
@@ -208,7 +212,7 @@ TEST_F(retrieval, entry_maps_through_its_own_folder_not_the_last_listed) {
 }
 
 TEST_F(retrieval, entry_of_a_folder_never_listed_is_listed_afresh) {
-    EXPECT_EQ(kept_listing_count(), 0u);
+    EXPECT_EQ(kept_listing_count(context().tables), 0u);
     EXPECT_EQ(get("\\C:\\photos\\img_0001-0003.jpg", "D:\\out\\x"), fs_ok) << "case is ignored";
     EXPECT_EQ(disk.copied.size(), 3u);
 }

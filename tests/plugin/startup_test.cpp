@@ -1,4 +1,5 @@
 // The host's settings calls and the DLL entry's bookkeeping.
+#include "plugin/context.h"
 #include "plugin/startup.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,9 @@
 using namespace tallyrun;
 
 namespace {
+
+// The plugin's settings, as the entry points keep them.
+plugin_state& plugin = context().settings;
 struct default_params {
     int32_t size;
     uint32_t version_low;
@@ -98,7 +102,7 @@ TEST(startup, ini_is_looked_for_in_the_host_folder_then_beside_the_plugin) {
     start_up();
     default_params p = params_for("D:\\tc\\wincmd.ini");
     FsSetDefaultParams(&p);
-    const ini_place where = ini_place_of(plugin);
+    const ini_place where = ini_place_of(context().settings);
     EXPECT_EQ(where.name, u"tallyrun.ini");
     ASSERT_EQ(where.folders.size(), 2u);
     EXPECT_EQ(where.folders[0], u"D:\\tc\\");
@@ -120,7 +124,7 @@ TEST(startup, dll_main_keeps_the_instance_and_starts_only_on_attach) {
     EXPECT_EQ(dll_main(&a, 1), 1);
     EXPECT_EQ(dll_instance(), &a);
     EXPECT_EQ(plugin.ini_folder, u"");
-    EXPECT_EQ(plugin.root_name, "Tallyrun");
+    EXPECT_EQ(context().settings.root_name, "Tallyrun");
     EXPECT_EQ(plugin.ini_name, u"tallyrun.ini");
     set_dll_instance(nullptr);
 }

@@ -9,7 +9,7 @@
 
 #include "config/text.h"
 #include "sequence/run_finder.h"
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 
 using namespace tallyrun;
 

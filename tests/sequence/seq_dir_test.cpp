@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fakes/fake_fs.h"
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "sequence/name_registry.h"
 #include "sequence/shown_listing.h"
 #include "sequence/walk_model.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "sequence/shown_listing.h"
 
 using namespace tallyrun;

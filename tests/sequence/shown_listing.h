@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 
 namespace tallyrun {
 

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "plugin/context.h"
 #include "config/text.h"
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 #include "support/wide.h"
 #include "dialog/templates.h"
 #include "plugin/startup.h"
@@ -65,11 +66,11 @@ void* all_but_one(const char*, const char* name) {
 // FALSE), says why on stderr, starts nothing else, and the process lives on.
 void refused_start(const char* name) {
     taken_away = name;
-    plugin.root_name = "untouched";
-    const size_t templates = dialog_templates.size();
+    context().settings.root_name = "untouched";
+    const size_t templates = context().prompt.templates.size();
     const bool started = start_up(all_but_one);
     std::fprintf(stderr, "%s %s", started ? "started" : "refused",
-                 plugin.root_name == "untouched" && dialog_templates.size() == templates ? "alone" : "more ran");
+                 context().settings.root_name == "untouched" && context().prompt.templates.size() == templates ? "alone" : "more ran");
     std::fflush(stderr);
     std::exit(3);
 }

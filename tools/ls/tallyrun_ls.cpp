@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "sequence/seq_dir.h"
+#include "plugin/folder.h"
 #include "support/bindings.h"
 #include "support/bindings_posix.h"
 #include "support/paths.h"

@@ -1,5 +1,5 @@
 // Case mapping by the Windows rules of one side, as one folder listing needs it.
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 
 namespace tallyrun {
 namespace {

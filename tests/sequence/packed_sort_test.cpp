@@ -1,5 +1,5 @@
 // Tests of sorting by packed units: the order of plain comparisons, and what neighbours share.
-#include "support/packed_sort.h"
+#include "sequence/packed_sort.h"
 
 #include <gtest/gtest.h>
 

@@ -6,14 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "dialog/dialogs_posix.h"
+
 #include "support/bindings_posix.h"
-#include "support/host_calls.h"
 #include "support/wide.h"
 
 namespace tallyrun {
 namespace {
-
-const host_calls* host = nullptr;
 
 constexpr uint32_t ds_setfont = 0x40, ds_shellfont = 0x48, ds_center = 0x800;
 constexpr uint32_t ws_tabstop = 0x00010000u, ws_disabled = 0x08000000u, ws_visible = 0x10000000u;
@@ -223,8 +222,8 @@ bool lfm_of(const dialog_form& form, std::string& lfm) {
 // --- Showing it
 
 // The dialog on screen. The host's call-back carries no data of the caller,
-// so the one being shown is found here; a dialog opened from inside another
-// keeps the outer one and puts it back.
+// so the one being shown is found through the table's forms; a dialog opened
+// from inside another keeps the outer one and puts it back.
 struct shown_dialog {
     dialog_proc proc;
     intptr_t init_param;
@@ -234,12 +233,14 @@ struct shown_dialog {
     bool ended = false;
     intptr_t result = 0;
 };
-shown_dialog* shown = nullptr;
+// The host's calls, or null before the host gave them.
+const host_calls* host_of() { return win.forms ? &win.forms->calls : nullptr; }
+shown_dialog* shown_of() { return win.forms ? static_cast<shown_dialog*>(win.forms->shown) : nullptr; }
 
 win_handle window_of(uintptr_t form) { return reinterpret_cast<win_handle>(form); }
 
 intptr_t form_event(uintptr_t form, char* item, intptr_t message, intptr_t, intptr_t) {
-    shown_dialog* d = shown;
+    shown_dialog* d = shown_of();
     if (!d) return 0;
     d->form = form;
     if (message == dn_initdialog) {
@@ -269,9 +270,8 @@ intptr_t form_event(uintptr_t form, char* item, intptr_t message, intptr_t, intp
 
 }  // namespace
 
-void bind_host_calls(const host_calls* calls) { host = calls; }
-
 int32_t TR_WINAPI message_box_a(win_handle, const char* text, const char* caption, uint32_t type) {
+    const host_calls* host = host_of();
     if (host && host->MessageBox)
         return host->MessageBox(const_cast<char*>(text ? text : ""), const_cast<char*>(caption ? caption : ""),
                                 static_cast<long>(type));
@@ -288,29 +288,29 @@ intptr_t TR_WINAPI dialog_box_indirect_param_w(win_handle, const void* dialog_te
                                                intptr_t init_param) {
     dialog_form form;
     std::string lfm;
+    const host_calls* host = host_of();
     if (!dialog_template || !proc || !host || !host->DialogBoxLFM || !host->SendDlgMsg ||
         !read_template(dialog_template, form) || !lfm_of(form, lfm))
         return -1;
     // The host's call-back names no dialog, so one is shown at a time: two
     // background copies that both ask take turns. The same thread may nest one.
-    static std::recursive_mutex one_at_a_time;
-    std::lock_guard<std::recursive_mutex> turn(one_at_a_time);
+    std::lock_guard<std::recursive_mutex> turn(win.forms->turn);
     shown_dialog d{proc, init_param, {}};
     for (const template_item& item : form.items) d.ids.push_back(item.id);
-    shown_dialog* outer = shown;
-    shown = &d;
+    void* outer = win.forms->shown;
+    win.forms->shown = &d;
     host->DialogBoxLFM(reinterpret_cast<intptr_t>(lfm.data()), static_cast<unsigned long>(lfm.size()), form_event);
     d.showing = false;
     // Closed without a button (the close box, Alt+F4): the procedure hears
     // of it as Windows tells it, with the form already gone.
     if (d.form && !d.ended) d.proc(window_of(d.form), wm_close, 0, 0);
-    shown = outer;
+    win.forms->shown = outer;
     if (!d.form) return -1;  // the host never showed it
     return d.ended ? d.result : 0;
 }
 
 int32_t TR_WINAPI end_dialog_posix(win_handle window, intptr_t result) {
-    shown_dialog* d = shown;
+    shown_dialog* d = shown_of();
     if (!d || !d->form || window != window_of(d->form) || d->ended) {
         if (win.SetLastError) win.SetLastError(error_invalid_window_handle);
         return 0;
@@ -320,9 +320,17 @@ int32_t TR_WINAPI end_dialog_posix(win_handle window, intptr_t result) {
     // Newer hosts act only on a control the form has: every form has Escape.
     if (d->showing) {
         char name[] = "Escape";
-        host->SendDlgMsg(d->form, name, dm_close, host_modal_ok, 0);
+        host_of()->SendDlgMsg(d->form, name, dm_close, host_modal_ok, 0);
     }
     return 1;
+}
+
+void bind_host_forms(host_forms* forms) {
+    win.forms = forms;
+    win.MessageBoxA = message_box_a;
+    win.MessageBoxW = message_box_w;
+    win.DialogBoxIndirectParamW = dialog_box_indirect_param_w;
+    win.EndDialog = end_dialog_posix;
 }
 
 }  // namespace tallyrun

@@ -1,5 +1,5 @@
 // Case mapping as a listing does it: byte tables, whole texts in double-byte code pages, UTF-16 units and pairs.
-#include "support/case_map.h"
+#include "sequence/case_map.h"
 
 #include <gtest/gtest.h>
 
