@@ -24,6 +24,7 @@
 #include "support/bindings_posix.h"
 #include "support/calendar.h"
 #include "support/file_copy.h"
+#include "support/utf16.h"
 #include "support/wide.h"
 
 extern char** environ;
@@ -217,17 +218,17 @@ uint32_t map_case(char16_t* buffer, uint32_t length, bool lower) {
     if (!buffer || !locale) return buffer ? length : 0;
     for (uint32_t i = 0; i < length; ++i) {
         const char16_t u = buffer[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < length && buffer[i + 1] >= 0xDC00 && buffer[i + 1] <= 0xDFFF) {
-            const wint_t c = 0x10000 + ((wint_t{u} - 0xD800) << 10) + (buffer[i + 1] - 0xDC00u);
+        if (pair_at(buffer, length, i)) {
+            const wint_t c = code_point_of(u, buffer[i + 1]);
             const wint_t m = lower ? towlower_l(c, locale) : towupper_l(c, locale);
             if (m >= 0x10000 && m <= 0x10FFFF) {
-                buffer[i] = static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10));
-                buffer[i + 1] = static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF));
+                buffer[i] = high_surrogate_of(m);
+                buffer[i + 1] = low_surrogate_of(m);
             }
             ++i;
-        } else if (u < 0xD800 || u > 0xDFFF) {
+        } else if (!is_surrogate_unit(u)) {
             const wint_t m = lower ? towlower_l(u, locale) : towupper_l(u, locale);
-            if (m < 0x10000 && (m < 0xD800 || m > 0xDFFF)) buffer[i] = static_cast<char16_t>(m);
+            if (m < 0x10000 && !is_surrogate_unit(m)) buffer[i] = static_cast<char16_t>(m);
         }
     }
     return length;
@@ -678,9 +679,9 @@ std::string name_of_wide(std::u16string_view wide, bool* lost) {
         size_t end = i;
         while (end < wide.size()) {
             const char16_t u = wide[end];
-            if (u >= 0xD800 && u <= 0xDBFF && end + 1 < wide.size() && wide[end + 1] >= 0xDC00 && wide[end + 1] <= 0xDFFF)
+            if (pair_at(wide.data(), wide.size(), end))
                 end += 2;
-            else if (u >= 0xD800 && u <= 0xDFFF)
+            else if (is_surrogate_unit(u))
                 break;
             else
                 ++end;

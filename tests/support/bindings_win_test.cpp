@@ -14,6 +14,7 @@
 #include "plugin/startup.h"
 #include "support/bindings.h"
 #include "support/file_copy.h"
+#include "support/utf16.h"
 
 using namespace tallyrun;
 
@@ -120,8 +121,7 @@ TEST(bindings_win, utf16_stand_ins_agree_with_char_lower_and_upper_buff_w) {
                               << ", Windows gives " << +a;
         }
         for (uint32_t c = 0x10000; c <= 0x10FFFF; ++c) {
-            char16_t a[2] = {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
-                             static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+            char16_t a[2] = {high_surrogate_of(c), low_surrogate_of(c)};
             char16_t b[2] = {a[0], a[1]};
             real(a, 2);
             fake(b, 2);
