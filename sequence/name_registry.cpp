@@ -38,18 +38,18 @@ int name_registry<C>::real_count(view token) {
 }
 
 template <typename C>
-int name_registry<C>::token_count(view token, int case_flag) {
+int name_registry<C>::token_count(view token) {
     text key(token);
-    if (case_flag == token_ignore_case) cases_.lower(key.data(), key.size());
+    cases_.lower(key.data(), key.size());
     return real_count(key) + ++registered_[key];
 }
 
 template <typename C>
-std::basic_string<C> name_registry<C>::unique_token(view base, view ext, int case_flag) {
+std::basic_string<C> name_registry<C>::unique_token(view base, view ext) {
     text plain;
     plain.reserve(base.size() + ext.size());
     plain.append(base).append(ext);
-    int c = token_count(plain, case_flag);
+    int c = token_count(plain);
     if (c <= 1) return plain;
     // Every candidate tried is registered, also one that proves taken.
     for (long long n = c;; ++n) {
@@ -58,7 +58,7 @@ std::basic_string<C> name_registry<C>::unique_token(view base, view ext, int cas
         for (char digit : std::to_string(n)) candidate += C(digit);
         candidate += C(']');
         candidate.append(ext);
-        if (token_count(candidate, case_flag) <= 1) return candidate;
+        if (token_count(candidate) <= 1) return candidate;
     }
 }
 

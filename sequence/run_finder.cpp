@@ -80,7 +80,6 @@ struct keyed_slots {
         auto at = std::lower_bound(items.begin() + bucket[b], items.begin() + bucket[b + 1], std::make_pair(hash, from));
         return static_cast<size_t>(at - items.begin());
     }
-    // How many items have this hash.
 };
 
 // A walk through one key's slots: where it stands in the list, kept between

@@ -165,13 +165,8 @@ struct win_bindings {
     int32_t(TR_WINAPI* FindClose)(win_handle find);
     int32_t(TR_WINAPI* FileTimeToLocalFileTime)(const win_filetime* utc, win_filetime* local);
     int32_t(TR_WINAPI* LocalFileTimeToFileTime)(const win_filetime* local, win_filetime* utc);
-    int32_t(TR_WINAPI* FileTimeToDosDateTime)(const win_filetime* time, uint16_t* dos_date,
-                                              uint16_t* dos_time);
     uint32_t(TR_WINAPI* GetDriveTypeA)(const char* root);
     uint32_t(TR_WINAPI* GetModuleFileNameW)(win_handle module, char16_t* buffer, uint32_t size);
-    int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
-    int32_t(TR_WINAPI* CopyFileW)(const char16_t* source, const char16_t* target,
-                                  int32_t fail_if_exists);
     // kernel32's own where it tells its progress routine of each chunk, else
     // copy_in_chunks (support/file_copy.h: choose_copy_file_ex).
     int32_t(TR_WINAPI* CopyFileExA)(const char* source, const char* target, copy_progress_routine progress,
@@ -236,7 +231,7 @@ uint32_t TR_WINAPI cp1252_upper_buff(char* buffer, uint32_t length);
 uint32_t TR_WINAPI utf16_lower_buff(char16_t* buffer, uint32_t length);
 uint32_t TR_WINAPI utf16_upper_buff(char16_t* buffer, uint32_t length);
 
-// Swaps one slot for the life of a scope: `binding_override o(win.CopyFileA, fake);`
+// Swaps one slot for the life of a scope: `binding_override o(win.ReadFile, fake);`
 template <typename Fn>
 struct binding_override {
     binding_override(Fn& slot, Fn replacement) : slot_(slot), saved_(slot) { slot = replacement; }

@@ -82,12 +82,12 @@ TEST(bindings_win, start_up_refuses_the_load_without_message_box_or_active_windo
                 "^couldn't find GetActiveWindow\nrefused alone$");
 
     // Any other function may be missing: its slot stays empty and its callers cope.
-    taken_away = "CopyFileA";
+    taken_away = "GetDriveTypeA";
     bool bound = bind_windows(all_but_one);
-    bool copy_missing = win.CopyFileA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
+    bool drive_type_missing = win.GetDriveTypeA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
     bind_windows();
     EXPECT_TRUE(bound);
-    EXPECT_TRUE(copy_missing);
+    EXPECT_TRUE(drive_type_missing);
     EXPECT_TRUE(rest_bound);
 }
 
