@@ -3,6 +3,8 @@
 
 #include <type_traits>
 
+#include "support/hash.h"
+
 namespace tallyrun {
 
 template <typename C>
@@ -19,8 +21,7 @@ size_t name_registry<C>::token_hash::operator()(view t) const {
     // The bucket function reads only 20 units and shifts the early ones out,
     // so the names of one run share a handful of buckets: the whole token is
     // hashed within its bucket.
-    uint64_t h = 14695981039346656037ull ^ token_bucket(t);
-    for (C c : t) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
+    const uint64_t h = fnv1a(t, fnv1a_seed ^ token_bucket(t));
     return static_cast<size_t>(h ^ (h >> 29));
 }
 
