@@ -15,7 +15,6 @@ namespace tallyrun {
 
 using win_handle = void*;  // HANDLE, HWND, HINSTANCE: always pointer-sized
 
-// FILETIME: 100 ns ticks since 1601-01-01.
 // CPINFO: how many bytes the longest character of a code page takes.
 struct win_cp_info {
     uint32_t max_char_size;
@@ -23,9 +22,15 @@ struct win_cp_info {
     uint8_t lead_byte[12];
 };
 
+// FILETIME: 100 ns ticks since 1601-01-01, in two halves as Windows lays them out.
 struct win_filetime {
     uint32_t low;
     uint32_t high;
+
+    uint64_t ticks() const { return static_cast<uint64_t>(high) << 32 | low; }
+    static win_filetime of_ticks(uint64_t ticks) {
+        return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+    }
 };
 
 // WIN32_FIND_DATAA as Windows lays it out (318 bytes, padded to 320).

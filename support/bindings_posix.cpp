@@ -89,11 +89,8 @@ posix_handle* handle_of(win_handle h, handle_kind kind) {
 win_filetime file_time_of_timespec(const struct timespec& t) {
     const int64_t seconds = static_cast<int64_t>(t.tv_sec) + epoch_gap_seconds;
     if (seconds < 0) return {0, 0};
-    const uint64_t ticks = static_cast<uint64_t>(seconds) * ticks_per_second + static_cast<uint64_t>(t.tv_nsec) / 100;
-    return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+    return win_filetime::of_ticks(static_cast<uint64_t>(seconds) * ticks_per_second + static_cast<uint64_t>(t.tv_nsec) / 100);
 }
-
-uint64_t ticks_in(const win_filetime& t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
 
 bool time_of_ticks(uint64_t ticks, time_t& seconds) {
     const int64_t s = static_cast<int64_t>(ticks / ticks_per_second) - epoch_gap_seconds;
@@ -101,34 +98,32 @@ bool time_of_ticks(uint64_t ticks, time_t& seconds) {
     return static_cast<int64_t>(seconds) == s;
 }
 
-win_filetime from_ticks(uint64_t ticks) { return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)}; }
-
 // The local zone's offset at that instant, daylight saving included (unlike
 // Windows, which applies today's offset to every date).
 int32_t TR_WINAPI file_time_to_local(const win_filetime* utc, win_filetime* local) {
     time_t seconds;
     struct tm parts;
-    if (!utc || !local || !time_of_ticks(ticks_in(*utc), seconds) || !localtime_r(&seconds, &parts))
+    if (!utc || !local || !time_of_ticks(utc->ticks(), seconds) || !localtime_r(&seconds, &parts))
         return fail(error_invalid_parameter);
-    const int64_t shifted = static_cast<int64_t>(ticks_in(*utc)) + static_cast<int64_t>(parts.tm_gmtoff) * static_cast<int64_t>(ticks_per_second);
+    const int64_t shifted = static_cast<int64_t>(utc->ticks()) + static_cast<int64_t>(parts.tm_gmtoff) * static_cast<int64_t>(ticks_per_second);
     if (shifted < 0) return fail(error_invalid_parameter);
-    *local = from_ticks(static_cast<uint64_t>(shifted));
+    *local = win_filetime::of_ticks(static_cast<uint64_t>(shifted));
     return 1;
 }
 
 int32_t TR_WINAPI local_to_file_time(const win_filetime* local, win_filetime* utc) {
     time_t seconds;
     struct tm parts;
-    if (!local || !utc || !time_of_ticks(ticks_in(*local), seconds) || !gmtime_r(&seconds, &parts))
+    if (!local || !utc || !time_of_ticks(local->ticks(), seconds) || !gmtime_r(&seconds, &parts))
         return fail(error_invalid_parameter);
     parts.tm_isdst = -1;  // the zone's rule for that date decides
     errno = 0;
     const time_t back = mktime(&parts);
     if (back == static_cast<time_t>(-1) && errno) return fail(error_invalid_parameter);
     const int64_t shifted = (static_cast<int64_t>(back) + epoch_gap_seconds) * static_cast<int64_t>(ticks_per_second) +
-                            static_cast<int64_t>(ticks_in(*local) % ticks_per_second);
+                            static_cast<int64_t>(local->ticks() % ticks_per_second);
     if (shifted < 0) return fail(error_invalid_parameter);
-    *utc = from_ticks(static_cast<uint64_t>(shifted));
+    *utc = win_filetime::of_ticks(static_cast<uint64_t>(shifted));
     return 1;
 }
 

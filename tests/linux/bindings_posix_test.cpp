@@ -35,7 +35,7 @@ constexpr uint32_t sharing_violation = 32, invalid_name = 123, no_association = 
 
 std::u16string wide(const std::string& bytes) { return wide_of_name(bytes); }
 
-uint64_t ticks_of(const win_filetime& t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
+uint64_t ticks_of(const win_filetime& t) { return t.ticks(); }
 uint64_t ticks_of(const struct timespec& t) {
     return (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull + static_cast<uint64_t>(t.tv_nsec) / 100;
 }
@@ -302,7 +302,7 @@ TEST(posix_time, local_time_follows_the_zone_rules_of_each_date) {
         setenv("TZ", c.zone, 1);
         tzset();
         const uint64_t utc = static_cast<uint64_t>(c.utc);
-        win_filetime u{static_cast<uint32_t>(utc), static_cast<uint32_t>(utc >> 32)}, local{}, back{};
+        win_filetime u = win_filetime::of_ticks(utc), local{}, back{};
         ASSERT_EQ(win.FileTimeToLocalFileTime(&u, &local), 1);
         EXPECT_EQ(static_cast<int64_t>(ticks_of(local)), c.utc + c.hours_east * 3600 * second) << c.zone;
         ASSERT_EQ(win.LocalFileTimeToFileTime(&local, &back), 1);

@@ -329,10 +329,10 @@ TEST(list_folder, times_of_many_steps_met_in_any_order_convert_each_exactly) {
         for (int k = 0; k < 40; ++k) {
             int second = (k * 7) % 40;
             win_filetime t = utc_time(2022, 2, 3, 4, 5, second);
-            uint64_t ticks = ((uint64_t{t.high} << 32) | t.low) + (round ? 9999999u : 1234567u);
+            uint64_t ticks = t.ticks() + (round ? 9999999u : 1234567u);
             fake_file f;
             f.name = "f" + std::to_string(round) + "_" + std::to_string(k) + ".txt";
-            f.write_time = {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+            f.write_time = win_filetime::of_ticks(ticks);
             entries.push_back(f);
         }
     folder_read<char> out;
