@@ -132,7 +132,7 @@ ini_result read_ini_file(const std::u16string& path) {
     int code = keep_going;
     for (;;) {
         uint32_t done = 0;
-        if (!win.ReadFile(file.h, chunk.data(), static_cast<uint32_t>(chunk.size()), &done, nullptr)) {
+        if (!win.ReadFile(file.get(), chunk.data(), static_cast<uint32_t>(chunk.size()), &done, nullptr)) {
             return ini_parser::failed(-1);  // a file that cannot be read counts as one that cannot be opened
         }
         if (done == 0) break;

@@ -9,6 +9,7 @@
 #include "dialog/dialogs_posix.h"
 
 #include "support/bindings_posix.h"
+#include "support/utf16.h"
 #include "support/wide.h"
 
 namespace tallyrun {
@@ -30,9 +31,9 @@ std::string display_text(std::u16string_view wide) {
     std::u16string shown(wide);
     for (size_t i = 0; i < shown.size(); ++i) {
         const char16_t u = shown[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < shown.size() && shown[i + 1] >= 0xDC00 && shown[i + 1] <= 0xDFFF)
+        if (pair_at(shown.data(), shown.size(), i))
             ++i;
-        else if (u >= 0xD800 && u <= 0xDFFF)
+        else if (is_surrogate_unit(u))
             shown[i] = 0xFFFD;
     }
     return utf8_of(shown);

@@ -10,6 +10,7 @@
 #include "config/text.h"
 #include "plugin/context.h"
 #include "sequence/case_map.h"
+#include "support/hash.h"
 #include "support/paths.h"
 
 namespace tallyrun {
@@ -197,13 +198,13 @@ int32_t find_next(listing_tables& tables, win_handle handle, typename unit<C>::f
 }  // namespace
 
 template <typename C>
-void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t attributes, uint64_t size,
+void write_find_entry(std::basic_string_view<C> name, win_filetime time, uint32_t attributes, uint64_t size,
                       typename unit<C>::find_data* data) {
     poke_string(data->name, name, 260);
     if (time == no_time) {
         data->last_write_time = {host_no_time_low, 0xFFFFFFFFu};
     } else {
-        data->last_write_time = {time.low, time.high};
+        data->last_write_time = time;
     }
     data->attributes = attributes;
     const int64_t shown = host_size(size);
@@ -221,8 +222,7 @@ int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
         return l;
     };
     auto hash = [](const std::basic_string<C>& s) {
-        uint64_t h = 14695981039346656037ull;
-        for (C c : s) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
+        const uint64_t h = fnv1a(std::basic_string_view<C>(s));
         return static_cast<size_t>(h ^ (h >> 31));
     };
     const size_t count = data.entry_count();
@@ -246,7 +246,7 @@ int64_t kept_listing<C>::find(std::basic_string_view<C> name) {
 }
 
 template <typename C>
-file_time kept_listing<C>::shown_time(size_t i) {
+win_filetime kept_listing<C>::shown_time(size_t i) {
     const entry_view<C> e = data.entry(i);
     local_step step = e.time;
     if (!host_has_no_time && step == no_step) {
@@ -255,7 +255,7 @@ file_time kept_listing<C>::shown_time(size_t i) {
         if (step == no_step) step = 0;
     }
     std::lock_guard<std::mutex> hold(lock);
-    const file_time shown = shown_times.get(step, host_time);
+    const win_filetime shown = shown_times.get(step, host_time);
     // A conversion that fails leaves the host a time it cannot hold.
     if (!host_has_no_time && shown == no_time) return shown_times.get(0, host_time);
     return shown;
@@ -373,7 +373,7 @@ void reset_listings(listing_tables& tables) {
     template bool find_host_entry<C>(plugin_context&, std::basic_string_view<C>, found_entry<C>&);          \
     template listing_ref<C> folder_listing<C>(plugin_context&, std::basic_string_view<C>);                  \
     template std::basic_string<C> folder_key<C>(std::basic_string_view<C>);                                 \
-    template void write_find_entry<C>(std::basic_string_view<C>, file_time, uint32_t, uint64_t,            \
+    template void write_find_entry<C>(std::basic_string_view<C>, win_filetime, uint32_t, uint64_t,            \
                                       typename unit<C>::find_data*);
 TALLYRUN_ENUMERATION(char)
 TALLYRUN_ENUMERATION(char16_t)

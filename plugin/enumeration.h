@@ -54,7 +54,7 @@ struct kept_listing {
     std::mutex lock;  // guards every member below
     std::vector<uint32_t> index;  // entry + 1 by hash of the lowered name; 0 for a free slot
     std::unique_ptr<case_map<C>> cases;  // made at the first look-up
-    recent_conversions<local_step, file_time> shown_times;
+    recent_conversions<local_step, win_filetime> shown_times;
     bool missing_known = false;  // the columns' "Missing" of every run, made at the first ask
     std::unordered_map<uint32_t, std::string> missing;  // by entry; runs with nothing missing are absent
 
@@ -72,7 +72,7 @@ struct kept_listing {
     // marker and fails a copy on it, so on Linux such a run shows its newest
     // member's time, and a time that cannot be converted the earliest one a
     // listing holds.
-    file_time shown_time(size_t i);
+    win_filetime shown_time(size_t i);
 };
 
 template <typename C>
@@ -151,7 +151,7 @@ std::basic_string<C> folder_key(std::basic_string_view<C> folder);
 // 0xFFFFFFFF, where the host has one), attributes and both size halves.
 // Nothing else is touched.
 template <typename C>
-void write_find_entry(std::basic_string_view<C> name, file_time time, uint32_t attributes, uint64_t size,
+void write_find_entry(std::basic_string_view<C> name, win_filetime time, uint32_t attributes, uint64_t size,
                       typename unit<C>::find_data* data);
 
 // For tests and the start-up: how many listings are kept, and forgetting them all.

@@ -61,7 +61,7 @@ bool settings_file(const plugin_state& plugin, std::u16string& path) {
     if (!file.ok() || !win.WriteFile) return false;
     const std::string_view text(sample_ini);
     uint32_t done = 0;
-    const bool written = win.WriteFile(file.h, text.data(), static_cast<uint32_t>(text.size()), &done, nullptr) &&
+    const bool written = win.WriteFile(file.get(), text.data(), static_cast<uint32_t>(text.size()), &done, nullptr) &&
                          done == text.size();
     return file.close() && written;
 }

@@ -12,8 +12,6 @@ namespace {
 
 constexpr uint64_t ticks_per_step = 2 * ticks_per_second;
 
-uint64_t ticks_in(win_filetime t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
-
 // A DOS time counts whole 2-second steps, and neither the local offset nor a
 // change of it falls inside an aligned step, so every file time of one UTC
 // step converts alike: conversions are kept by the step.
@@ -21,7 +19,7 @@ using step_memo = recent_conversions<uint64_t, local_step>;
 
 local_step local_step_of_utc_step(uint64_t step) {
     const uint64_t start = step * ticks_per_step;
-    return local_step_of(win_filetime{static_cast<uint32_t>(start), static_cast<uint32_t>(start >> 32)});
+    return local_step_of(win_filetime::of_ticks(start));
 }
 
 template <typename C>
@@ -36,7 +34,7 @@ bool add_found(folder_read<C>& out, const typename unit<C>::find_data& d, step_m
     // Only the six DOS bits count: read-only, hidden, system, volume, directory, archive.
     const uint32_t attributes = d.attributes & 0x3F;
     const uint64_t size = static_cast<uint64_t>(d.size_high) << 32 | d.size_low;
-    const local_step time = memo.get(ticks_in(d.last_write_time) / ticks_per_step, local_step_of_utc_step);
+    const local_step time = memo.get(d.last_write_time.ticks() / ticks_per_step, local_step_of_utc_step);
     // Where listings follow links, a link left as itself names no file: it can be no member.
     const bool lone = listings_follow_links && d.reserved0 == io_reparse_tag_symlink;
     return out.add(std::basic_string_view<C>(d.name, name_length(d.name, 260)), attributes, size, time, lone);
@@ -48,18 +46,18 @@ local_step local_step_of(win_filetime utc) {
     win_filetime local{};
     if (!win.FileTimeToLocalFileTime || !win.FileTimeToLocalFileTime(&utc, &local)) return no_step;
     // A host without a "no time" of its own gets the nearest time a listing holds.
-    return host_has_no_time ? step_of_local(ticks_in(local)) : nearest_step_of_local(ticks_in(local));
+    return host_has_no_time ? step_of_local(local.ticks()) : nearest_step_of_local(local.ticks());
 }
 
-file_time win_file_time(const date_time& t) {
+win_filetime win_file_time(const date_time& t) {
     uint64_t ticks = 0;
     if (!ticks_of(t, &ticks)) return no_time;
-    win_filetime local{static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)}, utc{};
+    win_filetime local = win_filetime::of_ticks(ticks), utc{};
     if (!win.LocalFileTimeToFileTime || !win.LocalFileTimeToFileTime(&local, &utc)) return no_time;
-    return file_time{utc.low, utc.high};
+    return utc;
 }
 
-file_time host_time(local_step step) {
+win_filetime host_time(local_step step) {
     return step == no_step ? no_time : win_file_time(date_time_of_step(step));
 }
 
@@ -77,7 +75,7 @@ bool list_folder(std::basic_string_view<C> search_path, folder_read<C>& out) {
     step_memo memo;
     bool fits = true;
     do fits = add_found(out, d, memo);
-    while (fits && unit<C>::find_next(find.h, &d));
+    while (fits && unit<C>::find_next(find.get(), &d));
     // Any end but "no more files" leaves the folder half read: a partial listing
     // shown as the whole folder would hide files from a copy, so refuse it.
     const bool complete = fits && win.GetLastError() == error_no_more_files;

@@ -12,13 +12,6 @@
 
 namespace tallyrun {
 
-// A Windows FILETIME in UTC; (0xFFFFFFFF, 0xFFFFFFFF) is "no time".
-struct file_time {
-    uint32_t low, high;
-};
-inline constexpr file_time no_time{0xFFFFFFFFu, 0xFFFFFFFFu};
-inline bool operator==(file_time a, file_time b) { return a.low == b.low && a.high == b.high; }
-
 // The folder listing: every entry matching search_path (hidden and system ones
 // included, "." and ".." as the folder gives them), or false when the path
 // matches nothing, cannot be read, holds a zero unit or is longer than the
@@ -47,8 +40,8 @@ bool seq_dir(std::basic_string_view<C> search_path, const ini_place& where, list
 local_step local_step_of(win_filetime utc);
 // A local date and time to a UTC FILETIME through LocalFileTimeToFileTime;
 // no_time on failure or for dates no FILETIME holds.
-file_time win_file_time(const date_time& t);
+win_filetime win_file_time(const date_time& t);
 // The time the host is shown for a listing's time.
-file_time host_time(local_step step);
+win_filetime host_time(local_step step);
 
 }  // namespace tallyrun

@@ -113,7 +113,7 @@ outcome write_file_list(plugin_context& context, std::basic_string_view<C> remot
     for (const member<C>& m : members) text += list_line(m) + C('\r') + C('\n');
     const std::string bytes = list_file_bytes(text);
     uint32_t done = 0;
-    const bool written = win.WriteFile(file.h, bytes.data(), static_cast<uint32_t>(bytes.size()), &done, nullptr) &&
+    const bool written = win.WriteFile(file.get(), bytes.data(), static_cast<uint32_t>(bytes.size()), &done, nullptr) &&
                          done == bytes.size();
     const bool closed = file.close();
     return written && closed ? outcome::done : outcome::write_failed;

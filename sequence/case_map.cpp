@@ -1,13 +1,10 @@
 // Case mapping by the Windows rules of one side, as one folder listing needs it.
 #include "sequence/case_map.h"
 
+#include "support/utf16.h"
+
 namespace tallyrun {
 namespace {
-
-bool high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-bool surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDFFF; }
-uint32_t code_of(char16_t high, char16_t low) { return 0x10000 + ((high - 0xD800u) << 10) + (low - 0xDC00u); }
 
 template <typename C>
 joined_texts<C> join(const std::vector<std::basic_string_view<C>>& texts) {
@@ -83,15 +80,15 @@ case_map<char16_t>::case_map()
 void case_map<char16_t>::learn(std::u16string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         char16_t u = s[i];
-        if (!surrogate(u)) {
+        if (!is_surrogate_unit(u)) {
             uint64_t& word = known_[u >> 6];
             const uint64_t bit = uint64_t{1} << (u & 63);
             if (!(word & bit)) {
                 word |= bit;
                 pending_.push_back(u);
             }
-        } else if (high_surrogate(u) && i + 1 < s.size() && low_surrogate(s[i + 1])) {
-            uint32_t c = code_of(u, s[i + 1]);
+        } else if (pair_at(s.data(), s.size(), i)) {
+            uint32_t c = code_point_of(u, s[i + 1]);
             if (pairs_.emplace(c, 0).second) pending_pairs_.push_back(c);
             ++i;
         }
@@ -114,8 +111,7 @@ void case_map<char16_t>::ask_windows() {
     if (!pending_pairs_.empty()) {
         std::u16string l;  // pair, zero, pair, zero, ...
         for (uint32_t c : pending_pairs_) {
-            l += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            l += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            append_code_point(l, c);
             l += u'\0';
         }
         std::u16string u = l, original = l;
@@ -125,7 +121,7 @@ void case_map<char16_t>::ask_windows() {
             // A pair maps to a pair; anything else leaves the character as it was.
             auto code = [&](const std::u16string& m) {
                 char16_t h = m[3 * k], w = m[3 * k + 1];
-                return high_surrogate(h) && low_surrogate(w) ? code_of(h, w) : pending_pairs_[k];
+                return is_high_surrogate(h) && is_low_surrogate(w) ? code_point_of(h, w) : pending_pairs_[k];
             };
             pairs_[pending_pairs_[k]] = uint64_t{code(l)} << 32 | code(u);
         }
@@ -136,7 +132,7 @@ void case_map<char16_t>::ask_windows() {
 char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lower) {
     if (!pending_.empty() || !pending_pairs_.empty()) ask_windows();
     char16_t u = s[i];
-    if (!surrogate(u)) {
+    if (!is_surrogate_unit(u)) {
         if (!(known_[u >> 6] >> (u & 63) & 1)) {
             learn(std::u16string_view(&u, 1));
             ask_windows();
@@ -144,13 +140,13 @@ char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lowe
         return (lower ? lower_ : upper_)[u];
     }
     size_t at = i;  // the pair's high unit
-    if (low_surrogate(u)) {
-        if (i == 0 || !high_surrogate(s[i - 1])) return u;
+    if (is_low_surrogate(u)) {
+        if (i == 0 || !is_high_surrogate(s[i - 1])) return u;
         at = i - 1;
-    } else if (i + 1 >= n || !low_surrogate(s[i + 1])) {
+    } else if (!pair_at(s, n, i)) {
         return u;
     }
-    const uint32_t c = code_of(s[at], s[at + 1]);
+    const uint32_t c = code_point_of(s[at], s[at + 1]);
     auto it = pairs_.find(c);
     if (it == pairs_.end()) {
         learn(std::u16string_view(s + at, 2));
@@ -158,16 +154,14 @@ char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lowe
         it = pairs_.find(c);
     }
     const uint32_t m = static_cast<uint32_t>(lower ? it->second >> 32 : it->second);
-    return at == i ? static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10))
-                   : static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF));
+    return at == i ? high_surrogate_of(m) : low_surrogate_of(m);
 }
-
 
 void case_map<char16_t>::map(char16_t* s, size_t n, bool lower) {
     learn(std::u16string_view(s, n));
     // Units of a pair are read before either is written.
     for (size_t i = 0; i < n; ++i) {
-        if (high_surrogate(s[i]) && i + 1 < n && low_surrogate(s[i + 1])) {
+        if (pair_at(s, n, i)) {
             char16_t h = at(s, n, i, lower), l = at(s, n, i + 1, lower);
             s[i] = h;
             s[++i] = l;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/unit.h"
+#include "support/utf16.h"
 
 namespace tallyrun {
 
@@ -78,7 +79,7 @@ public:
 private:
     // A unit that maps alone and whose mapping is known already.
     bool ready(char16_t u) const {
-        return (u < 0xD800 || u > 0xDFFF) && pending_.empty() && pending_pairs_.empty() && (known_[u >> 6] >> (u & 63) & 1);
+        return !is_surrogate_unit(u) && pending_.empty() && pending_pairs_.empty() && (known_[u >> 6] >> (u & 63) & 1);
     }
     void ask_windows();
     char16_t at(const char16_t* s, size_t n, size_t i, bool lower);

@@ -3,6 +3,8 @@
 
 #include <type_traits>
 
+#include "support/hash.h"
+
 namespace tallyrun {
 
 template <typename C>
@@ -19,8 +21,7 @@ size_t name_registry<C>::token_hash::operator()(view t) const {
     // The bucket function reads only 20 units and shifts the early ones out,
     // so the names of one run share a handful of buckets: the whole token is
     // hashed within its bucket.
-    uint64_t h = 14695981039346656037ull ^ token_bucket(t);
-    for (C c : t) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
+    const uint64_t h = fnv1a(t, fnv1a_seed ^ token_bucket(t));
     return static_cast<size_t>(h ^ (h >> 29));
 }
 
@@ -38,18 +39,18 @@ int name_registry<C>::real_count(view token) {
 }
 
 template <typename C>
-int name_registry<C>::token_count(view token, int case_flag) {
+int name_registry<C>::token_count(view token) {
     text key(token);
-    if (case_flag == token_ignore_case) cases_.lower(key.data(), key.size());
+    cases_.lower(key.data(), key.size());
     return real_count(key) + ++registered_[key];
 }
 
 template <typename C>
-std::basic_string<C> name_registry<C>::unique_token(view base, view ext, int case_flag) {
+std::basic_string<C> name_registry<C>::unique_token(view base, view ext) {
     text plain;
     plain.reserve(base.size() + ext.size());
     plain.append(base).append(ext);
-    int c = token_count(plain, case_flag);
+    int c = token_count(plain);
     if (c <= 1) return plain;
     // Every candidate tried is registered, also one that proves taken.
     for (long long n = c;; ++n) {
@@ -58,7 +59,7 @@ std::basic_string<C> name_registry<C>::unique_token(view base, view ext, int cas
         for (char digit : std::to_string(n)) candidate += C(digit);
         candidate += C(']');
         candidate.append(ext);
-        if (token_count(candidate, case_flag) <= 1) return candidate;
+        if (token_count(candidate) <= 1) return candidate;
     }
 }
 

@@ -13,11 +13,6 @@
 
 namespace tallyrun {
 
-// Case flag: 0 ignores case (tokens are lower-cased by the side's Windows rules
-// before matching and storing); any other value uses tokens unchanged.
-inline constexpr int token_ignore_case = 0;
-inline constexpr int token_exact_case = 1;
-
 // The bucket of a token as stored (already lower-cased when case is ignored):
 // 1..16384, decided by the first 20 units only. It seeds the registry's hash.
 template <typename C>
@@ -26,7 +21,9 @@ size_t token_bucket(std::basic_string_view<C> token);
 // The token registry of one listing. Every name of the folder counts as
 // registered once from the start (real: the names lower-cased, alive as long
 // as the registry); they are looked up only when a generated name of their
-// length is asked about, so a folder without runs costs nothing here.
+// length is asked about, so a folder without runs costs nothing here. Tokens
+// ignore case: each is lower-cased by the side's Windows rules before it is
+// matched and stored.
 template <typename C>
 class name_registry {
 public:
@@ -37,11 +34,11 @@ public:
 
     // Registers one more occurrence of token and returns how many it now has
     // (1 at the first). token is never empty.
-    int token_count(view token, int case_flag);
+    int token_count(view token);
     // A name not registered before, registered once now: base + ext, or else
     // base + "[n]" + ext with the first free counter n, starting at the plain
     // name's count. base and ext keep the caller's case.
-    text unique_token(view base, view ext, int case_flag);
+    text unique_token(view base, view ext);
 
 private:
     struct token_hash {

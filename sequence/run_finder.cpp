@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "sequence/packed_sort.h"
+#include "support/hash.h"
 
 namespace tallyrun {
 namespace {
@@ -46,12 +47,6 @@ constexpr int literal_budget = 8;
 // to the marker's list.
 constexpr size_t few_endings = 32;
 
-template <typename C>
-uint64_t fnv(uint64_t h, std::basic_string_view<C> s) {
-    for (C c : s) h = (h ^ static_cast<std::make_unsigned_t<C>>(c)) * 1099511628211ull;
-    return h;
-}
-constexpr uint64_t fnv_seed = 14695981039346656037ull;
 uint32_t fold(uint64_t h) { return static_cast<uint32_t>(h ^ (h >> 32)); }
 
 // The slots of every name under a key hash, sorted by (hash, slot) so that
@@ -80,7 +75,6 @@ struct keyed_slots {
         auto at = std::lower_bound(items.begin() + bucket[b], items.begin() + bucket[b + 1], std::make_pair(hash, from));
         return static_cast<size_t>(at - items.begin());
     }
-    // How many items have this hash.
 };
 
 // A walk through one key's slots: where it stands in the list, kept between
@@ -223,14 +217,14 @@ struct length_walk {
         return ending_hash(s, from);
     }
     static uint32_t ending_hash(view s, size_t from) {  // never 0
-        uint32_t h = fold(fnv(fnv_seed, s.substr(from - 1)));
+        uint32_t h = fold(fnv1a(s.substr(from - 1)));
         return h == 0 ? 1 : h;
     }
     uint32_t outer_hash(view s, size_t start, size_t end) const {
-        return fold(fnv(fnv(fnv_seed, s.substr(0, start - 1)), s.substr(end)));
+        return fold(fnv1a(s.substr(end), fnv1a(s.substr(0, start - 1))));
     }
     // The hash of a name's text after u (only asked when u < n).
-    uint32_t tail_hash(view s) const { return fold(fnv(fnv_seed, s.substr(u))); }
+    uint32_t tail_hash(view s) const { return fold(fnv1a(s.substr(u))); }
 
     template <typename Key>
     keyed_slots build(Key key) const {

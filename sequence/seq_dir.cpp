@@ -43,8 +43,8 @@ std::basic_string<C> sequence_name(std::basic_string_view<C> first, std::basic_s
     const std::basic_string<C> text = fill_template<C>(context.name_template, slots);
     const std::basic_string_view<C> whole(text);
     const size_t dot = rfind(C('.'), whole);
-    if (dot == 0) return registry.unique_token(whole, {}, token_ignore_case);
-    return registry.unique_token(whole.substr(0, dot - 1), whole.substr(dot - 1), token_ignore_case);
+    if (dot == 0) return registry.unique_token(whole, {});
+    return registry.unique_token(whole.substr(0, dot - 1), whole.substr(dot - 1));
 }
 
 // The mappings of the units below 256 (each maps alone), from a case map

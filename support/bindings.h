@@ -17,7 +17,6 @@ struct host_forms;
 
 using win_handle = void*;  // HANDLE, HWND, HINSTANCE: always pointer-sized
 
-// FILETIME: 100 ns ticks since 1601-01-01.
 // CPINFO: how many bytes the longest character of a code page takes.
 struct win_cp_info {
     uint32_t max_char_size;
@@ -25,10 +24,19 @@ struct win_cp_info {
     uint8_t lead_byte[12];
 };
 
+// FILETIME: 100 ns ticks since 1601-01-01, in two halves as Windows lays them out.
 struct win_filetime {
     uint32_t low;
     uint32_t high;
+
+    uint64_t ticks() const { return static_cast<uint64_t>(high) << 32 | low; }
+    static win_filetime of_ticks(uint64_t ticks) {
+        return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+    }
 };
+inline bool operator==(win_filetime a, win_filetime b) { return a.low == b.low && a.high == b.high; }
+// The plugin's own "no time": no file's; the host is shown its own marker for it.
+inline constexpr win_filetime no_time{0xFFFFFFFFu, 0xFFFFFFFFu};
 
 // WIN32_FIND_DATAA as Windows lays it out (318 bytes, padded to 320).
 struct win_find_data {
@@ -167,13 +175,8 @@ struct win_bindings {
     int32_t(TR_WINAPI* FindClose)(win_handle find);
     int32_t(TR_WINAPI* FileTimeToLocalFileTime)(const win_filetime* utc, win_filetime* local);
     int32_t(TR_WINAPI* LocalFileTimeToFileTime)(const win_filetime* local, win_filetime* utc);
-    int32_t(TR_WINAPI* FileTimeToDosDateTime)(const win_filetime* time, uint16_t* dos_date,
-                                              uint16_t* dos_time);
     uint32_t(TR_WINAPI* GetDriveTypeA)(const char* root);
     uint32_t(TR_WINAPI* GetModuleFileNameW)(win_handle module, char16_t* buffer, uint32_t size);
-    int32_t(TR_WINAPI* CopyFileA)(const char* source, const char* target, int32_t fail_if_exists);
-    int32_t(TR_WINAPI* CopyFileW)(const char16_t* source, const char16_t* target,
-                                  int32_t fail_if_exists);
     // kernel32's own where it tells its progress routine of each chunk, else
     // copy_in_chunks (support/file_copy.h: choose_copy_file_ex).
     int32_t(TR_WINAPI* CopyFileExA)(const char* source, const char* target, copy_progress_routine progress,
@@ -242,7 +245,7 @@ uint32_t TR_WINAPI cp1252_upper_buff(char* buffer, uint32_t length);
 uint32_t TR_WINAPI utf16_lower_buff(char16_t* buffer, uint32_t length);
 uint32_t TR_WINAPI utf16_upper_buff(char16_t* buffer, uint32_t length);
 
-// Swaps one slot for the life of a scope: `binding_override o(win.CopyFileA, fake);`
+// Swaps one slot for the life of a scope: `binding_override o(win.ReadFile, fake);`
 template <typename Fn>
 struct binding_override {
     binding_override(Fn& slot, Fn replacement) : slot_(slot), saved_(slot) { slot = replacement; }

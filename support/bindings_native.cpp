@@ -86,13 +86,6 @@ int32_t TR_WINAPI to_utc(const win_filetime* local, win_filetime* utc) {
     *utc = shift_file_time(*local, -native_utc_offset_seconds);
     return 1;
 }
-int32_t TR_WINAPI to_dos(const win_filetime* time, uint16_t* dos_date, uint16_t* dos_time) {
-    if (!file_time_to_dos(*time, dos_date, dos_time)) {
-        last_error_value = error_invalid_parameter;
-        return 0;
-    }
-    return 1;
-}
 
 // One fixed drive, C:, unless a test says otherwise.
 uint32_t TR_WINAPI drive_type_of(const char* root) {
@@ -109,11 +102,6 @@ uint32_t TR_WINAPI module_file_name(win_handle, char16_t* buffer, uint32_t size)
     return n;
 }
 
-template <typename C>
-int32_t TR_WINAPI no_copy(const C*, const C*, int32_t) {
-    last_error_value = error_file_not_found;
-    return 0;
-}
 uint32_t TR_WINAPI get_last_error() { return last_error_value; }
 void TR_WINAPI set_last_error(uint32_t error) { last_error_value = error; }
 
@@ -183,11 +171,8 @@ bool bind_windows() {
     win.FindClose = no_find_close;
     win.FileTimeToLocalFileTime = to_local;
     win.LocalFileTimeToFileTime = to_utc;
-    win.FileTimeToDosDateTime = to_dos;
     win.GetDriveTypeA = drive_type_of;
     win.GetModuleFileNameW = module_file_name;
-    win.CopyFileA = no_copy<char>;
-    win.CopyFileW = no_copy<char16_t>;
     win.GetLastError = get_last_error;
     win.SetLastError = set_last_error;
     win.CreateFileA = no_create<char>;

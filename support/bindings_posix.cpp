@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,8 @@
 #include "support/bindings_posix.h"
 #include "support/calendar.h"
 #include "support/file_copy.h"
+#include "support/handles.h"
+#include "support/utf16.h"
 #include "support/wide.h"
 
 extern char** environ;
@@ -69,13 +72,36 @@ uint32_t not_found_error(const std::string& path) {
 
 // --- Handles: one record for both kinds, so that each call can refuse the other's.
 
+// A descriptor and a folder listing, closed by close and closedir. After EINTR
+// a descriptor is gone all the same (Linux); only a real failure (EIO, a full
+// disk on a network file system) says the data is lost, with errno saying why.
+struct descriptor_kind {
+    using value_type = int;
+    static int none() { return -1; }
+    static bool valid(int fd) { return fd >= 0; }
+    static bool close(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+};
+struct folder_listing_kind {
+    using value_type = DIR*;
+    static DIR* none() { return nullptr; }
+    static bool valid(DIR* dir) { return dir != nullptr; }
+    static bool close(DIR* dir) { return closedir(dir) == 0 || errno == EINTR; }
+};
+using descriptor = owned<descriptor_kind>;
+using folder_listing = owned<folder_listing_kind>;
+
 enum class handle_kind : uint32_t { file = 0x46494C45, search = 0x46494E44 };
 
 struct posix_handle {
     handle_kind kind;
-    int fd = -1;           // an open file
-    DIR* dir = nullptr;    // a folder being listed; null for a search that found one entry
+    descriptor fd;       // an open file
+    folder_listing dir;  // a folder being listed; none for a search that found one entry
 };
+
+// The table hands out a record's address; the record is deleted in one place,
+// by the owner that takes it back when the handle is closed.
+using handle_owner = std::unique_ptr<posix_handle>;
+win_handle hand_out(posix_handle&& record) { return new posix_handle(std::move(record)); }
 
 posix_handle* handle_of(win_handle h, handle_kind kind) {
     if (h == nullptr || h == invalid_handle) return nullptr;
@@ -88,11 +114,8 @@ posix_handle* handle_of(win_handle h, handle_kind kind) {
 win_filetime file_time_of_timespec(const struct timespec& t) {
     const int64_t seconds = static_cast<int64_t>(t.tv_sec) + epoch_gap_seconds;
     if (seconds < 0) return {0, 0};
-    const uint64_t ticks = static_cast<uint64_t>(seconds) * ticks_per_second + static_cast<uint64_t>(t.tv_nsec) / 100;
-    return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
+    return win_filetime::of_ticks(static_cast<uint64_t>(seconds) * ticks_per_second + static_cast<uint64_t>(t.tv_nsec) / 100);
 }
-
-uint64_t ticks_in(const win_filetime& t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
 
 bool time_of_ticks(uint64_t ticks, time_t& seconds) {
     const int64_t s = static_cast<int64_t>(ticks / ticks_per_second) - epoch_gap_seconds;
@@ -100,34 +123,32 @@ bool time_of_ticks(uint64_t ticks, time_t& seconds) {
     return static_cast<int64_t>(seconds) == s;
 }
 
-win_filetime from_ticks(uint64_t ticks) { return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)}; }
-
 // The local zone's offset at that instant, daylight saving included (unlike
 // Windows, which applies today's offset to every date).
 int32_t TR_WINAPI file_time_to_local(const win_filetime* utc, win_filetime* local) {
     time_t seconds;
     struct tm parts;
-    if (!utc || !local || !time_of_ticks(ticks_in(*utc), seconds) || !localtime_r(&seconds, &parts))
+    if (!utc || !local || !time_of_ticks(utc->ticks(), seconds) || !localtime_r(&seconds, &parts))
         return fail(error_invalid_parameter);
-    const int64_t shifted = static_cast<int64_t>(ticks_in(*utc)) + static_cast<int64_t>(parts.tm_gmtoff) * static_cast<int64_t>(ticks_per_second);
+    const int64_t shifted = static_cast<int64_t>(utc->ticks()) + static_cast<int64_t>(parts.tm_gmtoff) * static_cast<int64_t>(ticks_per_second);
     if (shifted < 0) return fail(error_invalid_parameter);
-    *local = from_ticks(static_cast<uint64_t>(shifted));
+    *local = win_filetime::of_ticks(static_cast<uint64_t>(shifted));
     return 1;
 }
 
 int32_t TR_WINAPI local_to_file_time(const win_filetime* local, win_filetime* utc) {
     time_t seconds;
     struct tm parts;
-    if (!local || !utc || !time_of_ticks(ticks_in(*local), seconds) || !gmtime_r(&seconds, &parts))
+    if (!local || !utc || !time_of_ticks(local->ticks(), seconds) || !gmtime_r(&seconds, &parts))
         return fail(error_invalid_parameter);
     parts.tm_isdst = -1;  // the zone's rule for that date decides
     errno = 0;
     const time_t back = mktime(&parts);
     if (back == static_cast<time_t>(-1) && errno) return fail(error_invalid_parameter);
     const int64_t shifted = (static_cast<int64_t>(back) + epoch_gap_seconds) * static_cast<int64_t>(ticks_per_second) +
-                            static_cast<int64_t>(ticks_in(*local) % ticks_per_second);
+                            static_cast<int64_t>(local->ticks() % ticks_per_second);
     if (shifted < 0) return fail(error_invalid_parameter);
-    *utc = from_ticks(static_cast<uint64_t>(shifted));
+    *utc = win_filetime::of_ticks(static_cast<uint64_t>(shifted));
     return 1;
 }
 
@@ -217,17 +238,17 @@ uint32_t map_case(char16_t* buffer, uint32_t length, bool lower) {
     if (!buffer || !locale) return buffer ? length : 0;
     for (uint32_t i = 0; i < length; ++i) {
         const char16_t u = buffer[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < length && buffer[i + 1] >= 0xDC00 && buffer[i + 1] <= 0xDFFF) {
-            const wint_t c = 0x10000 + ((wint_t{u} - 0xD800) << 10) + (buffer[i + 1] - 0xDC00u);
+        if (pair_at(buffer, length, i)) {
+            const wint_t c = code_point_of(u, buffer[i + 1]);
             const wint_t m = lower ? towlower_l(c, locale) : towupper_l(c, locale);
             if (m >= 0x10000 && m <= 0x10FFFF) {
-                buffer[i] = static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10));
-                buffer[i + 1] = static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF));
+                buffer[i] = high_surrogate_of(m);
+                buffer[i + 1] = low_surrogate_of(m);
             }
             ++i;
-        } else if (u < 0xD800 || u > 0xDFFF) {
+        } else if (!is_surrogate_unit(u)) {
             const wint_t m = lower ? towlower_l(u, locale) : towupper_l(u, locale);
-            if (m < 0x10000 && (m < 0xD800 || m > 0xDFFF)) buffer[i] = static_cast<char16_t>(m);
+            if (m < 0x10000 && !is_surrogate_unit(m)) buffer[i] = static_cast<char16_t>(m);
         }
     }
     return length;
@@ -283,12 +304,13 @@ void fill_find_data(std::string_view name, const struct stat& st, bool link_to_n
 bool next_entry(posix_handle& search, win_find_data_w* data) {
     for (;;) {
         errno = 0;
-        const struct dirent* e = readdir(search.dir);
+        const struct dirent* e = readdir(search.dir.get());
         if (!e) return fail(errno ? windows_error_of(errno) : error_no_more_files);
         struct stat st;
         bool link_to_nothing = false;
-        if (fstatat(dirfd(search.dir), e->d_name, &st, 0) != 0) {
-            if (fstatat(dirfd(search.dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        const int folder = dirfd(search.dir.get());
+        if (fstatat(folder, e->d_name, &st, 0) != 0) {
+            if (fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             link_to_nothing = S_ISLNK(st.st_mode);
         }
         fill_find_data(e->d_name, st, link_to_nothing, data);
@@ -308,23 +330,20 @@ win_handle TR_WINAPI find_first_file(const char16_t* pattern, win_find_data_w* d
     const std::string_view last = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
     if (last == "*") {
         const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
-        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
-        if (!dir) {
-            const int error = errno;
-            if (fd >= 0) close(fd);
-            fail(error == ENOENT ? error_path_not_found : windows_error_of(error));
+        descriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folder_listing dir(fd.ok() ? fdopendir(fd.get()) : nullptr);
+        if (!dir.ok()) {
+            fail(errno == ENOENT ? error_path_not_found : windows_error_of(errno));
             return invalid_handle;
         }
-        auto* search = new posix_handle{handle_kind::search, -1, dir};
-        if (!next_entry(*search, data)) {
+        fd.release();  // the listing closes it now
+        posix_handle search{handle_kind::search, descriptor(), std::move(dir)};
+        if (!next_entry(search, data)) {
             const uint32_t error = last_error;
-            closedir(dir);
-            delete search;
             fail(error == error_no_more_files ? error_file_not_found : error);
             return invalid_handle;
         }
-        return search;
+        return hand_out(std::move(search));
     }
     struct stat st;
     bool link_to_nothing = false;
@@ -336,21 +355,20 @@ win_handle TR_WINAPI find_first_file(const char16_t* pattern, win_find_data_w* d
         link_to_nothing = S_ISLNK(st.st_mode);
     }
     fill_find_data(last, st, link_to_nothing, data);
-    return new posix_handle{handle_kind::search};
+    return hand_out(posix_handle{handle_kind::search, descriptor(), folder_listing()});
 }
 
 int32_t TR_WINAPI find_next_file(win_handle find, win_find_data_w* data) {
     posix_handle* search = handle_of(find, handle_kind::search);
     if (!search || !data) return fail(error_invalid_handle);
-    if (!search->dir) return fail(error_no_more_files);
+    if (!search->dir.ok()) return fail(error_no_more_files);
     return next_entry(*search, data) ? 1 : 0;
 }
 
 int32_t TR_WINAPI find_close(win_handle find) {
     posix_handle* search = handle_of(find, handle_kind::search);
     if (!search) return fail(error_invalid_handle);
-    if (search->dir) closedir(search->dir);
-    delete search;
+    handle_owner(search).reset();
     return 1;
 }
 
@@ -372,12 +390,12 @@ win_handle TR_WINAPI create_file(const char16_t* name, uint32_t access, uint32_t
         case truncate_existing: flags |= O_TRUNC; break;
         default: fail(error_invalid_parameter); return invalid_handle;
     }
-    const int fd = open(path.c_str(), flags, 0666);
-    if (fd < 0) {
+    descriptor fd(open(path.c_str(), flags, 0666));
+    if (!fd.ok()) {
         fail(errno == ENOENT ? not_found_error(path) : windows_error_of(errno));
         return invalid_handle;
     }
-    return new posix_handle{handle_kind::file, fd};
+    return hand_out(posix_handle{handle_kind::file, std::move(fd), folder_listing()});
 }
 
 int32_t TR_WINAPI read_file(win_handle file, void* buffer, uint32_t size, uint32_t* done, void*) {
@@ -385,7 +403,7 @@ int32_t TR_WINAPI read_file(win_handle file, void* buffer, uint32_t size, uint32
     if (done) *done = 0;
     if (!f || (!buffer && size)) return fail(error_invalid_handle);
     ssize_t n;
-    do n = read(f->fd, buffer, size);
+    do n = read(f->fd.get(), buffer, size);
     while (n < 0 && errno == EINTR);
     if (n < 0) return fail(windows_error_of(errno));
     if (done) *done = static_cast<uint32_t>(n);
@@ -407,7 +425,7 @@ int32_t TR_WINAPI write_file(win_handle file, const void* buffer, uint32_t size,
     posix_handle* f = handle_of(file, handle_kind::file);
     if (done) *done = 0;
     if (!f || (!buffer && size)) return fail(error_invalid_handle);
-    if (!write_all(f->fd, static_cast<const char*>(buffer), size)) return fail(windows_error_of(errno ? errno : EIO));
+    if (!write_all(f->fd.get(), static_cast<const char*>(buffer), size)) return fail(windows_error_of(errno ? errno : EIO));
     if (done) *done = size;
     return 1;
 }
@@ -415,12 +433,10 @@ int32_t TR_WINAPI write_file(win_handle file, const void* buffer, uint32_t size,
 int32_t TR_WINAPI close_handle(win_handle handle) {
     posix_handle* f = handle_of(handle, handle_kind::file);
     if (!f) return fail(error_invalid_handle);
-    const int result = close(f->fd);
+    const bool closed = f->fd.close();
     const int error = errno;
-    delete f;
-    // After EINTR the descriptor is gone all the same (Linux); only a real
-    // failure (EIO, a full disk on a network file system) says the data is lost.
-    return result == 0 || error == EINTR ? 1 : fail(windows_error_of(error));
+    handle_owner(f).reset();
+    return closed ? 1 : fail(windows_error_of(error));
 }
 
 // The progress routine of one copy, as CopyFileEx calls it: false when it asks to stop.
@@ -491,41 +507,30 @@ int32_t TR_WINAPI copy_file_ex(const char16_t* source, const char16_t* target, c
     if (!path_bytes(source, from_path) || !path_bytes(target, to_path)) return 0;
     // Non-blocking, so that a named pipe or a device never hangs the host; a
     // regular file ignores the flag.
-    const int from = open(from_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (from < 0) return fail(errno == ENOENT ? not_found_error(from_path) : windows_error_of(errno));
+    descriptor from(open(from_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!from.ok()) return fail(errno == ENOENT ? not_found_error(from_path) : windows_error_of(errno));
     struct stat from_st, to_st;
-    if (fstat(from, &from_st) != 0 || !S_ISREG(from_st.st_mode)) {
-        close(from);
-        return fail(error_access_denied);
-    }
+    if (fstat(from.get(), &from_st) != 0 || !S_ISREG(from_st.st_mode)) return fail(error_access_denied);
     const int to_flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    int to = open(to_path.c_str(), to_flags | O_CREAT | O_EXCL, 0600);
-    const bool made = to >= 0;
-    if (!made && errno == EEXIST && !(flags & copy_file_fail_if_exists)) to = open(to_path.c_str(), to_flags);
-    if (to < 0) {
-        const int error = errno;
-        close(from);
-        return fail(error == ENOENT ? not_found_error(to_path) : windows_error_of(error));
-    }
+    descriptor to(open(to_path.c_str(), to_flags | O_CREAT | O_EXCL, 0600));
+    const bool made = to.ok();
+    if (!made && errno == EEXIST && !(flags & copy_file_fail_if_exists)) to = descriptor(open(to_path.c_str(), to_flags));
+    if (!to.ok()) return fail(errno == ENOENT ? not_found_error(to_path) : windows_error_of(errno));
     uint32_t error = 0;
-    if (fstat(to, &to_st) != 0 || !S_ISREG(to_st.st_mode)) error = error_access_denied;
+    if (fstat(to.get(), &to_st) != 0 || !S_ISREG(to_st.st_mode)) error = error_access_denied;
     else if (to_st.st_dev == from_st.st_dev && to_st.st_ino == from_st.st_ino) error = error_sharing_violation;
-    if (error) {
-        close(from);
-        close(to);
-        return fail(error);
-    }
+    if (error) return fail(error);
     copy_report report{progress, data, static_cast<int64_t>(from_st.st_size)};
     bool cut = false;
     if (!report.told(0, callback_stream_switch)) error = error_request_aborted;
-    else if (ftruncate(to, 0) != 0) error = windows_error_of(errno);
+    else if (ftruncate(to.get(), 0) != 0) error = windows_error_of(errno);
     else {
         cut = true;
-        error = copy_bytes(from, to, report, cancel);
+        error = copy_bytes(from.get(), to.get(), report, cancel);
     }
-    if (!error) keep_metadata(to, from_st);
-    close(from);
-    if (close(to) != 0 && errno != EINTR && !error) error = windows_error_of(errno);
+    if (!error) keep_metadata(to.get(), from_st);
+    from.close();
+    if (!to.close() && !error) error = windows_error_of(errno);
     if (!error) return 1;
     if (made || cut) unlink(to_path.c_str());
     return fail(error);
@@ -678,9 +683,9 @@ std::string name_of_wide(std::u16string_view wide, bool* lost) {
         size_t end = i;
         while (end < wide.size()) {
             const char16_t u = wide[end];
-            if (u >= 0xD800 && u <= 0xDBFF && end + 1 < wide.size() && wide[end + 1] >= 0xDC00 && wide[end + 1] <= 0xDFFF)
+            if (pair_at(wide.data(), wide.size(), end))
                 end += 2;
-            else if (u >= 0xD800 && u <= 0xDFFF)
+            else if (is_surrogate_unit(u))
                 break;
             else
                 ++end;

@@ -85,11 +85,8 @@ bool bind_windows(function_lookup lookup) {
     bind(win.FindClose, kernel32, "FindClose");
     bind(win.FileTimeToLocalFileTime, kernel32, "FileTimeToLocalFileTime");
     bind(win.LocalFileTimeToFileTime, kernel32, "LocalFileTimeToFileTime");
-    bind(win.FileTimeToDosDateTime, kernel32, "FileTimeToDosDateTime");
     bind(win.GetDriveTypeA, kernel32, "GetDriveTypeA");
     bind(win.GetModuleFileNameW, kernel32, "GetModuleFileNameW");
-    bind(win.CopyFileA, kernel32, "CopyFileA");
-    bind(win.CopyFileW, kernel32, "CopyFileW");
     bind(win.GetLastError, kernel32, "GetLastError");
     bind(win.SetLastError, kernel32, "SetLastError");
     bind(win.GetFileSizeEx, kernel32, "GetFileSizeEx");

@@ -42,10 +42,6 @@ void date_of_day(int64_t z, int* year, int* month, int* day_of_month) {
     *day_of_month = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
 }
 
-long date_serial(int year, int month, int day) {
-    return static_cast<long>(days_since_1601(year, month, day) + 584389);
-}
-
 bool ticks_of(const date_time& t, uint64_t* ticks) {
     if (t.year < 1601 || t.year > 60000) return false;  // 2^64 ticks end in the year 60056
     const int64_t seconds = days_since_1601(t.year, t.month, t.day) * seconds_per_day +

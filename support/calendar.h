@@ -17,8 +17,6 @@ inline constexpr uint64_t ticks_per_second = 10000000;  // a FILETIME counts 100
 // Days from 1601-01-01 (day 0) to a date, and back.
 int64_t days_since_1601(int year, int month, int day);
 void date_of_day(int64_t day, int* year, int* month, int* day_of_month);
-// Proleptic Gregorian day number with 0001-01-01 = 1 (1601-01-01 is 584389).
-long date_serial(int year, int month, int day);
 
 // The FILETIME ticks of a date and time, no time zone involved; false for
 // dates before 1601 or beyond what 64 bits of ticks hold.

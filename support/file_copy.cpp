@@ -31,8 +31,8 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
     if (!from.ok()) return 0;
     int64_t total = 0;
     win_filetime written{};
-    if ((win.GetFileSizeEx && !win.GetFileSizeEx(from.h, &total)) ||
-        (win.GetFileTime && !win.GetFileTime(from.h, nullptr, nullptr, &written)))
+    if ((win.GetFileSizeEx && !win.GetFileSizeEx(from.get(), &total)) ||
+        (win.GetFileTime && !win.GetFileTime(from.get(), nullptr, nullptr, &written)))
         return 0;
     file_handle to(unit<C>::create_file(target, generic_write,
                                         (flags & copy_file_fail_if_exists) ? create_new : create_always));
@@ -47,7 +47,7 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
     };
     auto told = [&](int64_t done, uint32_t reason) {
         if (!progress) return true;
-        const uint32_t answer = progress(total, done, total, done, 1, reason, from.h, to.h, data);
+        const uint32_t answer = progress(total, done, total, done, 1, reason, from.get(), to.get(), data);
         if (answer == progress_quiet) progress = nullptr;
         return answer != progress_cancel && answer != progress_stop;
     };
@@ -56,14 +56,14 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
     for (int64_t done = 0;;) {
         if (cancel && *cancel) return fail(error_request_aborted);
         uint32_t got = 0, put = 0;
-        if (!win.ReadFile(from.h, buffer.get(), copy_chunk_bytes, &got, nullptr)) return fail(last_error());
+        if (!win.ReadFile(from.get(), buffer.get(), copy_chunk_bytes, &got, nullptr)) return fail(last_error());
         if (got == 0) break;
-        if (!win.WriteFile(to.h, buffer.get(), got, &put, nullptr)) return fail(last_error());
+        if (!win.WriteFile(to.get(), buffer.get(), got, &put, nullptr)) return fail(last_error());
         if (put != got) return fail(error_disk_full);
         done += got;
         if (!told(done, callback_chunk_finished)) return fail(error_request_aborted);
     }
-    if (win.SetFileTime && !win.SetFileTime(to.h, nullptr, nullptr, &written)) return fail(last_error());
+    if (win.SetFileTime && !win.SetFileTime(to.get(), nullptr, nullptr, &written)) return fail(last_error());
     if (!to.close()) {
         const uint32_t error = last_error();
         unit<C>::delete_file(target);

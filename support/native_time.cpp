@@ -4,33 +4,16 @@
 #include "support/calendar.h"
 
 namespace tallyrun {
-namespace {
-
-unsigned long long ticks_in(win_filetime t) { return (static_cast<unsigned long long>(t.high) << 32) | t.low; }
-
-win_filetime from_ticks(unsigned long long ticks) {
-    return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
-}
-
-}  // namespace
 
 win_filetime shift_file_time(win_filetime time, long long seconds) {
-    long long ticks = static_cast<long long>(ticks_in(time)) + seconds * static_cast<long long>(ticks_per_second);
-    return from_ticks(ticks < 0 ? 0 : static_cast<unsigned long long>(ticks));
-}
-
-bool file_time_to_dos(win_filetime time, uint16_t* dos_date, uint16_t* dos_time) {
-    if (step_of_local(ticks_in(time)) == no_step) return false;
-    date_time t = date_time_of(ticks_in(time));
-    *dos_date = static_cast<uint16_t>(((t.year - 1980) << 9) | (t.month << 5) | t.day);
-    *dos_time = static_cast<uint16_t>((t.hour << 11) | (t.minute << 5) | (t.second / 2));
-    return true;
+    long long ticks = static_cast<long long>(time.ticks()) + seconds * static_cast<long long>(ticks_per_second);
+    return win_filetime::of_ticks(ticks < 0 ? 0 : static_cast<unsigned long long>(ticks));
 }
 
 win_filetime file_time_of(int year, int month, int day, int hour, int minute, int second) {
     uint64_t ticks = 0;
     ticks_of(date_time{year, month, day, hour, minute, second}, &ticks);
-    return from_ticks(ticks);
+    return win_filetime::of_ticks(ticks);
 }
 
 }  // namespace tallyrun

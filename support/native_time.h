@@ -11,9 +11,6 @@ extern int native_utc_offset_seconds;
 // The time moved by a number of seconds; never wraps below 1601.
 win_filetime shift_file_time(win_filetime time, long long seconds);
 
-// FileTimeToDosDateTime: false for times a DOS date cannot hold (before 1980, after 2107).
-bool file_time_to_dos(win_filetime time, uint16_t* dos_date, uint16_t* dos_time);
-
 // The FILETIME of a calendar date and time (proleptic Gregorian, no time zone).
 win_filetime file_time_of(int year, int month, int day, int hour, int minute, int second);
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "support/bindings.h"
+#include "support/utf16.h"
 #include "support/utf16_case_data.h"
 
 namespace tallyrun {
@@ -54,15 +55,14 @@ uint32_t map_utf16(char16_t* buffer, uint32_t length, const case_range* ranges, 
     if (table.empty()) {
         table.resize(65536);
         for (uint32_t u = 0; u < 65536; ++u)
-            table[u] = static_cast<char16_t>(u >= 0xD800 && u <= 0xDFFF ? u : mapped_code(u, ranges, count));
+            table[u] = static_cast<char16_t>(is_surrogate_unit(u) ? u : mapped_code(u, ranges, count));
     }
     for (uint32_t i = 0; i < length; ++i) {
         char16_t u = buffer[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < length && buffer[i + 1] >= 0xDC00 && buffer[i + 1] <= 0xDFFF) {
-            uint32_t c = 0x10000 + ((u - 0xD800u) << 10) + (buffer[i + 1] - 0xDC00u);
-            uint32_t m = mapped_code(c, ranges, count);
-            buffer[i] = static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10));
-            buffer[i + 1] = static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF));
+        if (pair_at(buffer, length, i)) {
+            uint32_t m = mapped_code(code_point_of(u, buffer[i + 1]), ranges, count);
+            buffer[i] = high_surrogate_of(m);
+            buffer[i + 1] = low_surrogate_of(m);
             ++i;
         } else {
             buffer[i] = table[u];

@@ -101,14 +101,4 @@ inline bool is_digit(C c) {
     return c >= C('0') && c <= C('9');
 }
 
-// A UTF-16 surrogate (never a byte of the 8-bit side).
-template <typename C>
-inline bool is_surrogate(C c) {
-    if constexpr (sizeof(C) == 1) {
-        return false;
-    } else {
-        return c >= C(0xD800) && c <= C(0xDFFF);
-    }
-}
-
 }  // namespace tallyrun

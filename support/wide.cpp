@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "support/bindings.h"
+#include "support/utf16.h"
 
 namespace tallyrun {
 
@@ -37,10 +38,8 @@ bool to_ansi(std::u16string_view wide, std::string& ansi) {
 std::string utf8_of(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00u);
+    for (size_t i = 0; i < s.size();) {
+        const uint32_t c = next_code_point(s.data(), s.size(), &i);
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {
@@ -69,12 +68,7 @@ std::u16string utf16_of(std::string_view s) {
         uint32_t c = n == 1 ? b : b & (0xFF >> (n + 1));
         for (size_t k = 1; k < n && i + k < s.size(); ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         i += n;
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
+        append_code_point(out, c);
     }
     return out;
 }

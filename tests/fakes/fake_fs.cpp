@@ -167,10 +167,10 @@ uint32_t TR_WINAPI drive_type(const char* root) {
     return active->folders_.count(lowered(r)) && r.size() == 2 ? 3 : 1;
 }
 
-// CopyFile, or CopyFileEx with progress told in chunks of copy_chunk_bytes
-// (time moving by ms_per_chunk each); a copy stopped by the routine leaves no target.
+// CopyFileEx with progress told in chunks of copy_chunk_bytes (time moving by
+// ms_per_chunk each); a copy stopped by the routine leaves no target.
 int32_t copy_file(const std::string& source, const std::string& target, int32_t fail_if_exists,
-                  copy_progress_routine progress = nullptr, void* data = nullptr) {
+                  copy_progress_routine progress, void* data) {
     ++active->copy_calls;
     auto injected = active->copy_errors.find(lowered(strip_slash(source)));
     if (injected != active->copy_errors.end()) {
@@ -222,14 +222,6 @@ int32_t copy_file(const std::string& source, const std::string& target, int32_t 
     return 1;
 }
 
-int32_t TR_WINAPI copy_file_a(const char* source, const char* target, int32_t fail_if_exists) {
-    const auto hold = held();
-    return copy_file(from_ansi(source), from_ansi(target), fail_if_exists);
-}
-int32_t TR_WINAPI copy_file_w(const char16_t* source, const char16_t* target, int32_t fail_if_exists) {
-    const auto hold = held();
-    return copy_file(utf8(source), utf8(target), fail_if_exists);
-}
 int32_t TR_WINAPI copy_file_ex_a(const char* source, const char* target, copy_progress_routine progress, void* data,
                                  int32_t*, uint32_t flags) {
     const auto hold = held();
@@ -406,8 +398,6 @@ fake_fs::fake_fs() {
     win.FindNextFileW = find_next<win_find_data_w>;
     win.FindClose = find_close;
     win.GetDriveTypeA = drive_type;
-    win.CopyFileA = copy_file_a;
-    win.CopyFileW = copy_file_w;
     win.CopyFileExA = copy_file_ex_a;
     win.CopyFileExW = copy_file_ex_w;
     win.CreateFileA = create_file_a;

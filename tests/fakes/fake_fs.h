@@ -55,12 +55,12 @@ struct fake_fs {
     std::vector<std::string> names(const std::string& folder) const;
 
     // Failure injection.
-    std::map<std::string, uint32_t> copy_errors;  // lowered UTF-8 source path -> error of CopyFile(Ex)
+    std::map<std::string, uint32_t> copy_errors;  // lowered UTF-8 source path -> error of CopyFileEx
     int find_next_fails_after = -1;                // FindNextFile fails after this many calls
     uint32_t find_next_error = 5;
 
     // What happened (paths in UTF-8).
-    std::vector<std::string> copied;    // "source>target" per successful CopyFile(Ex)
+    std::vector<std::string> copied;    // "source>target" per successful CopyFileEx
     int copy_calls = 0;
     int copies_stopped = 0;  // CopyFileEx calls that their progress routine stopped
     uint32_t ticks = 0;         // what GetTickCount answers

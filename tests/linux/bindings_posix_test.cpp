@@ -35,7 +35,7 @@ constexpr uint32_t sharing_violation = 32, invalid_name = 123, no_association = 
 
 std::u16string wide(const std::string& bytes) { return wide_of_name(bytes); }
 
-uint64_t ticks_of(const win_filetime& t) { return static_cast<uint64_t>(t.high) << 32 | t.low; }
+uint64_t ticks_of(const win_filetime& t) { return t.ticks(); }
 uint64_t ticks_of(const struct timespec& t) {
     return (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull + static_cast<uint64_t>(t.tv_nsec) / 100;
 }
@@ -54,7 +54,7 @@ std::vector<found> find_all(const std::string& pattern, uint32_t* error_at_end =
     if (error_at_end) *error_at_end = win.GetLastError();
     if (!h.ok()) return out;
     do out.push_back({d.name, d});
-    while (win.FindNextFileW(h.h, &d));
+    while (win.FindNextFileW(h.get(), &d));
     if (error_at_end) *error_at_end = win.GetLastError();
     std::sort(out.begin(), out.end(), [](const found& a, const found& b) { return a.name < b.name; });
     return out;
@@ -302,7 +302,7 @@ TEST(posix_time, local_time_follows_the_zone_rules_of_each_date) {
         setenv("TZ", c.zone, 1);
         tzset();
         const uint64_t utc = static_cast<uint64_t>(c.utc);
-        win_filetime u{static_cast<uint32_t>(utc), static_cast<uint32_t>(utc >> 32)}, local{}, back{};
+        win_filetime u = win_filetime::of_ticks(utc), local{}, back{};
         ASSERT_EQ(win.FileTimeToLocalFileTime(&u, &local), 1);
         EXPECT_EQ(static_cast<int64_t>(ticks_of(local)), c.utc + c.hours_east * 3600 * second) << c.zone;
         ASSERT_EQ(win.LocalFileTimeToFileTime(&local, &back), 1);
@@ -470,16 +470,16 @@ TEST(posix_files, create_write_read_and_close) {
     file_handle out(win.CreateFileW(wide(t / "list.lst").c_str(), generic_write, 0, nullptr, create_always, 0, nullptr));
     ASSERT_TRUE(out.ok());
     uint32_t done = 0;
-    EXPECT_EQ(win.WriteFile(out.h, "hello", 5, &done, nullptr), 1);
+    EXPECT_EQ(win.WriteFile(out.get(), "hello", 5, &done, nullptr), 1);
     EXPECT_EQ(done, 5u);
     EXPECT_TRUE(out.close());
     file_handle in(win.CreateFileW(wide(t / "list.lst").c_str(), generic_read, file_share_read, nullptr, open_existing, 0,
                                    nullptr));
     ASSERT_TRUE(in.ok());
     char buffer[16] = {};
-    EXPECT_EQ(win.ReadFile(in.h, buffer, sizeof buffer, &done, nullptr), 1);
+    EXPECT_EQ(win.ReadFile(in.get(), buffer, sizeof buffer, &done, nullptr), 1);
     EXPECT_EQ(std::string(buffer, done), "hello");
-    EXPECT_EQ(win.FindClose(in.h), 0) << "a file is no search";
+    EXPECT_EQ(win.FindClose(in.get()), 0) << "a file is no search";
     EXPECT_EQ(win.GetLastError(), error_invalid_handle);
     EXPECT_EQ(win.CreateFileW(wide(t / "none.txt").c_str(), generic_read, 0, nullptr, open_existing, 0, nullptr),
               invalid_handle);

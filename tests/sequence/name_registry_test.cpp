@@ -1,4 +1,4 @@
-// The token registry: its bucket function, counting with and without case, unique names, the folder's own names.
+// The token registry: its bucket function, counting regardless of case, unique names, the folder's own names.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,9 +13,9 @@ struct token_registry : testing::Test {
     case_map<char> cases;
     name_refs<char> none;
     name_registry<char> registry{none, cases};
-    int token_count(const std::string& token, int flag) { return registry.token_count(token, flag); }
-    std::string unique_token(const std::string& base, const std::string& ext, int flag) {
-        return registry.unique_token(base, ext, flag);
+    int token_count(const std::string& token) { return registry.token_count(token); }
+    std::string unique_token(const std::string& base, const std::string& ext) {
+        return registry.unique_token(base, ext);
     }
 };
 size_t token_bucket(const std::string& token) { return tallyrun::token_bucket<char>(token); }
@@ -31,53 +31,51 @@ TEST(token_bucket, follows_the_shift_and_xor_of_the_first_twenty_bytes) {
 }
 
 TEST_F(token_registry, counts_every_registration) {
-    EXPECT_EQ(token_count("abc", token_ignore_case), 1);
-    EXPECT_EQ(token_count("abc", token_ignore_case), 2);
-    EXPECT_EQ(token_count("ABC", token_ignore_case), 3) << "case variants are one token";
-    EXPECT_EQ(token_count("ABC", token_exact_case), 1) << "stored lower-cased, so ABC is new";
-    EXPECT_EQ(token_count("abc", token_exact_case), 4);
-    EXPECT_EQ(token_count(std::string("\xC9T\xC9", 3), token_ignore_case), 1);
-    EXPECT_EQ(token_count(std::string("\xE9t\xE9", 3), token_ignore_case), 2)
+    EXPECT_EQ(token_count("abc"), 1);
+    EXPECT_EQ(token_count("abc"), 2);
+    EXPECT_EQ(token_count("ABC"), 3) << "case variants are one token";
+    EXPECT_EQ(token_count(std::string("\xC9T\xC9", 3)), 1);
+    EXPECT_EQ(token_count(std::string("\xE9t\xE9", 3)), 2)
         << "lower-casing follows the Windows code page, not only A to Z";
 }
 
 TEST_F(token_registry, tokens_of_one_bucket_are_counted_apart) {
     std::string a = "abcdefghijklmnopqrst_first", b = "abcdefghijklmnopqrst_other";
     ASSERT_EQ(token_bucket(a), token_bucket(b));
-    EXPECT_EQ(token_count(a, token_exact_case), 1);
-    EXPECT_EQ(token_count(b, token_exact_case), 1);
-    EXPECT_EQ(token_count(a, token_exact_case), 2);
-    EXPECT_EQ(token_count(b, token_exact_case), 2);
+    EXPECT_EQ(token_count(a), 1);
+    EXPECT_EQ(token_count(b), 1);
+    EXPECT_EQ(token_count(a), 2);
+    EXPECT_EQ(token_count(b), 2);
 }
 
 TEST_F(token_registry, unique_token_examples) {
-    EXPECT_EQ(unique_token("a1-2", ".txt", token_ignore_case), "a1-2.txt");
-    EXPECT_EQ(unique_token("a01-03", "", token_ignore_case), "a01-03");
-    EXPECT_EQ(token_count("a01-03", token_ignore_case), 2) << "the result is registered";
+    EXPECT_EQ(unique_token("a1-2", ".txt"), "a1-2.txt");
+    EXPECT_EQ(unique_token("a01-03", ""), "a01-03");
+    EXPECT_EQ(token_count("a01-03"), 2) << "the result is registered";
 }
 
 TEST_F(token_registry, unique_token_after_a_real_name_in_other_case) {
-    token_count("A1-2.TXT", token_ignore_case);
-    EXPECT_EQ(unique_token("a1-2", ".txt", token_ignore_case), "a1-2[2].txt");
+    token_count("A1-2.TXT");
+    EXPECT_EQ(unique_token("a1-2", ".txt"), "a1-2[2].txt");
 }
 
 TEST_F(token_registry, unique_token_passes_over_taken_counters) {
-    token_count("a1-2.txt", token_ignore_case);
-    token_count("a1-2[2].txt", token_ignore_case);
-    EXPECT_EQ(unique_token("a1-2", ".txt", token_ignore_case), "a1-2[3].txt");
-    EXPECT_EQ(unique_token("A1-2", ".TXT", token_ignore_case), "A1-2[4].TXT")
+    token_count("a1-2.txt");
+    token_count("a1-2[2].txt");
+    EXPECT_EQ(unique_token("a1-2", ".txt"), "a1-2[3].txt");
+    EXPECT_EQ(unique_token("A1-2", ".TXT"), "A1-2[4].TXT")
         << "the caller's case is kept; the counter starts at the plain name's count (3)";
 }
 
 TEST_F(token_registry, unique_token_counter_starts_at_the_count) {
-    token_count("a1-2.txt", token_ignore_case);
-    EXPECT_EQ(unique_token("a1-2", ".txt", token_ignore_case), "a1-2[2].txt");
-    EXPECT_EQ(unique_token("a1-2", ".txt", token_ignore_case), "a1-2[3].txt");
+    token_count("a1-2.txt");
+    EXPECT_EQ(unique_token("a1-2", ".txt"), "a1-2[2].txt");
+    EXPECT_EQ(unique_token("a1-2", ".txt"), "a1-2[3].txt");
 }
 
 TEST_F(token_registry, unique_token_copies_percent_signs) {
-    EXPECT_EQ(unique_token("100%d", ".%s", token_ignore_case), "100%d.%s");
-    EXPECT_EQ(unique_token("100%d", ".%s", token_ignore_case), "100%d[2].%s");
+    EXPECT_EQ(unique_token("100%d", ".%s"), "100%d.%s");
+    EXPECT_EQ(unique_token("100%d", ".%s"), "100%d[2].%s");
 }
 
 TEST(token_registry_life, a_fresh_registry_forgets_the_old_one) {
@@ -85,11 +83,11 @@ TEST(token_registry_life, a_fresh_registry_forgets_the_old_one) {
     name_refs<char> none;
     {
         name_registry<char> first(none, cases);
-        EXPECT_EQ(first.token_count("x", token_ignore_case), 1);
-        EXPECT_EQ(first.token_count("x", token_ignore_case), 2);
+        EXPECT_EQ(first.token_count("x"), 1);
+        EXPECT_EQ(first.token_count("x"), 2);
     }
     name_registry<char> second(none, cases);
-    EXPECT_EQ(second.token_count("x", token_ignore_case), 1);
+    EXPECT_EQ(second.token_count("x"), 1);
 }
 
 TEST(token_registry_life, the_folders_names_count_from_the_start) {
@@ -102,11 +100,11 @@ TEST(token_registry_life, the_folders_names_count_from_the_start) {
     real.add(0, 19, 5);
     case_map<char> cases;
     name_registry<char> registry(real, cases);
-    EXPECT_EQ(registry.unique_token("A1-2", ".TXT", token_ignore_case), "A1-2[3].TXT")
+    EXPECT_EQ(registry.unique_token("A1-2", ".TXT"), "A1-2[3].TXT")
         << "both real names are taken, whatever their case";
-    EXPECT_EQ(registry.token_count("OTHER", token_ignore_case), 2);
-    EXPECT_EQ(registry.token_count("other", token_exact_case), 3);
-    EXPECT_EQ(registry.unique_token("b", ".txt", token_ignore_case), "b.txt");
+    EXPECT_EQ(registry.token_count("OTHER"), 2);
+    EXPECT_EQ(registry.token_count("other"), 3);
+    EXPECT_EQ(registry.unique_token("b", ".txt"), "b.txt");
 }
 
 TEST(token_registry_wide, case_follows_the_utf16_rules) {
@@ -116,9 +114,9 @@ TEST(token_registry_wide, case_follows_the_utf16_rules) {
     real.add(0, 0, names.size());
     case_map<char16_t> cases;
     name_registry<char16_t> registry(real, cases);
-    EXPECT_EQ(registry.unique_token(u"\u0421\u041d\u0418\u041c\u041e\u041a_01-02", u".JPG", token_ignore_case),
+    EXPECT_EQ(registry.unique_token(u"\u0421\u041d\u0418\u041c\u041e\u041a_01-02", u".JPG"),
               u"\u0421\u041d\u0418\u041c\u041e\u041a_01-02[2].JPG");
-    EXPECT_EQ(registry.token_count(u"\U00010400", token_ignore_case), 1);
-    EXPECT_EQ(registry.token_count(u"\U00010428", token_ignore_case), 2) << "a pair lowers as one character";
+    EXPECT_EQ(registry.token_count(u"\U00010400"), 1);
+    EXPECT_EQ(registry.token_count(u"\U00010428"), 2) << "a pair lowers as one character";
     EXPECT_EQ(token_bucket<char16_t>(u"\u5199"), size_t{0x5199 % 16384 + 1}) << "units count as 0..65535";
 }

@@ -21,7 +21,7 @@ struct shown_file {
 template <typename C>
 struct shown_entry {
     std::basic_string<C> name;
-    file_time time;
+    win_filetime time;
     uint32_t attributes;
     int64_t size;
     std::vector<size_t> members;

@@ -92,7 +92,7 @@ text<C> model_name(text<C> first, text<C> last, const text<C>& tmpl, bool same_c
     size_t dot = name.rfind(C('.'));
     text<C> base = dot == text<C>::npos ? name : name.substr(0, dot);
     text<C> ext = dot == text<C>::npos ? text<C>() : name.substr(dot);
-    return registry.unique_token(base, ext, token_ignore_case);
+    return registry.unique_token(base, ext);
 }
 
 int64_t clamp(uint64_t total) {
@@ -111,7 +111,7 @@ shown_listing<C> model_listing(const std::vector<shown_file<C>>& entries, const 
     name_registry<C> registry(none, cases);
     std::vector<shown_file<C>> folders, files;
     for (const shown_file<C>& e : entries) {
-        registry.token_count(e.name, token_ignore_case);
+        registry.token_count(e.name);
         (e.attributes & 16 ? folders : files).push_back(e);
     }
     std::stable_sort(files.begin(), files.end(), [](const shown_file<C>& a, const shown_file<C>& b) {

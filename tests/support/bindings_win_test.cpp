@@ -15,6 +15,7 @@
 #include "plugin/startup.h"
 #include "support/bindings.h"
 #include "support/file_copy.h"
+#include "support/utf16.h"
 
 using namespace tallyrun;
 
@@ -82,12 +83,12 @@ TEST(bindings_win, start_up_refuses_the_load_without_message_box_or_active_windo
                 "^couldn't find GetActiveWindow\nrefused alone$");
 
     // Any other function may be missing: its slot stays empty and its callers cope.
-    taken_away = "CopyFileA";
+    taken_away = "GetDriveTypeA";
     bool bound = bind_windows(all_but_one);
-    bool copy_missing = win.CopyFileA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
+    bool drive_type_missing = win.GetDriveTypeA == nullptr, rest_bound = win.FindFirstFileA != nullptr;
     bind_windows();
     EXPECT_TRUE(bound);
-    EXPECT_TRUE(copy_missing);
+    EXPECT_TRUE(drive_type_missing);
     EXPECT_TRUE(rest_bound);
 }
 
@@ -121,8 +122,7 @@ TEST(bindings_win, utf16_stand_ins_agree_with_char_lower_and_upper_buff_w) {
                               << ", Windows gives " << +a;
         }
         for (uint32_t c = 0x10000; c <= 0x10FFFF; ++c) {
-            char16_t a[2] = {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
-                             static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+            char16_t a[2] = {high_surrogate_of(c), low_surrogate_of(c)};
             char16_t b[2] = {a[0], a[1]};
             real(a, 2);
             fake(b, 2);

@@ -15,7 +15,7 @@ using namespace tallyrun;
 namespace {
 
 // The plugin shows local time; FILETIME back to a calendar date for printing.
-std::string shown_time(file_time t) {
+std::string shown_time(win_filetime t) {
     win_filetime utc{t.low, t.high}, local;
     if (t == no_time || !win.FileTimeToLocalFileTime(&utc, &local)) return "                ";
     const unsigned long long ticks = (static_cast<unsigned long long>(local.high) << 32) | local.low;
