@@ -154,20 +154,14 @@ std::string pattern_directives(std::string_view pattern) {
 bool pattern_accepted(std::string_view pattern) {
     if (pattern.empty() || pattern.find('\\') != std::string_view::npos) return false;
     if (pattern_directives(pattern) != "%s%s") return false;
-    // Read as the name filler reads it: "%%" is one '%', "%s" a slot, any other '%' a fault.
+    // Read as the name filler reads it, where a stray '%' would stand as itself: here it is a fault.
     int slots = 0;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] != '%') continue;
-        if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
-            ++i;
-        } else if (i + 1 < pattern.size() && pattern[i + 1] == 's') {
-            ++slots;
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    return slots == 2;
+    bool stray = false;
+    read_name_template(pattern, [&](template_piece kind, size_t) {
+        if (kind == template_piece::slot) ++slots;
+        if (kind == template_piece::stray) stray = true;
+    });
+    return slots == 2 && !stray;
 }
 
 std::optional<std::pair<int, int>> parse_range(std::string_view value) {

@@ -45,6 +45,26 @@ std::basic_string_view<C> slice(std::basic_string_view<C> s, size_t from, size_t
     return s.substr(from - 1, to - from + 1);
 }
 
+// The pieces of a name template ("%s-%s"), as the INI's check and the name
+// filler both read it: "%s" a slot, "%%" one '%', any other '%' a stray one,
+// every other unit text.
+enum class template_piece { text, percent, slot, stray };
+
+// Calls on_piece(kind, at) for each piece of t in order, at its first unit;
+// "%s" and "%%" are two units long, the others one.
+template <typename C, typename F>
+void read_name_template(std::basic_string_view<C> t, F on_piece) {
+    for (size_t i = 0; i < t.size(); ++i) {
+        const bool pair = t[i] == C('%') && i + 1 < t.size() && (t[i + 1] == C('%') || t[i + 1] == C('s'));
+        if (pair) {
+            on_piece(t[i + 1] == C('s') ? template_piece::slot : template_piece::percent, i);
+            ++i;
+        } else {
+            on_piece(t[i] == C('%') ? template_piece::stray : template_piece::text, i);
+        }
+    }
+}
+
 // Last position (1-based) of x in s of either side; 0 if none.
 template <typename C>
 size_t rfind(C x, std::basic_string_view<C> s) {

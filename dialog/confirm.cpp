@@ -20,24 +20,18 @@ struct button {
     int id;
     const char* label;
     int x, y;
+    overwrite_answer answer;
 };
 // In template order, which is also the tab order; columns at x = 6 + 93 * c.
 const button buttons[] = {
-    {3, "&Overwrite", 6, 55},
-    {4, "Overwrite &all", 99, 55},
-    {5, "&Skip", 192, 55},
-    {6, "&Cancel", 6, 72},
-    {7, "Overwrite all ol&der", 99, 72},
-    {8, "S&kip all", 192, 72},
+    {3, "&Overwrite", 6, 55, overwrite_answer::overwrite},
+    {4, "Overwrite &all", 99, 55, overwrite_answer::overwrite_all},
+    {5, "&Skip", 192, 55, overwrite_answer::skip},
+    {6, "&Cancel", 6, 72, overwrite_answer::cancel},
+    {7, "Overwrite all ol&der", 99, 72, overwrite_answer::older},
+    {8, "S&kip all", 192, 72, overwrite_answer::skip_all},
 };
-
-enum answer : intptr_t {
-    answer_overwrite = 3,
-    answer_overwrite_all = 4,
-    answer_skip = 5,
-    answer_older = 7,
-    answer_skip_all = 8,
-};
+constexpr intptr_t overwrite_id = 3;  // what Enter answers
 
 template <typename C>
 std::basic_string<C> text_of(const std::string& ascii) {
@@ -86,17 +80,13 @@ intptr_t show_overwrite_prompt(const confirm_prompt& prompt, const member<C>& so
 
 template <typename C>
 overwrite_answer ask_overwrite(const confirm_prompt& prompt, const member<C>& source, const member<C>& target) {
-    switch (show_overwrite_prompt(prompt, source, target)) {
-        case answer_overwrite: return overwrite_answer::overwrite;
-        case answer_overwrite_all: return overwrite_answer::overwrite_all;
-        case answer_skip: return overwrite_answer::skip;
-        case answer_older: return overwrite_answer::older;
-        case answer_skip_all: return overwrite_answer::skip_all;
-        // Cancel (6), Escape and the close box (0), and also a dialog that
-        // could not be shown (-1) or an answer that is no button's: without an
-        // answer a user's file is never overwritten.
-        default: return overwrite_answer::cancel;
-    }
+    const intptr_t result = show_overwrite_prompt(prompt, source, target);
+    for (const button& b : buttons)
+        if (b.id == result) return b.answer;
+    // Escape and the close box (0), and also a dialog that could not be shown
+    // (-1) or an answer that is no button's: without an answer a user's file
+    // is never overwritten.
+    return overwrite_answer::cancel;
 }
 
 intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t wparam,
@@ -105,7 +95,7 @@ intptr_t TR_WINAPI mainDialogProc(win_handle window, uint32_t message, uintptr_t
         uint32_t w = static_cast<uint32_t>(wparam);
         if (hi_word(w) != 0) return 0;
         intptr_t id = lo_word(w);
-        if (id == 1) id = answer_overwrite;  // IDOK: the Enter key
+        if (id == 1) id = overwrite_id;  // IDOK: the Enter key
         else if (id == 2) id = 0;            // IDCANCEL: the Escape key
         end_dialog(window, id);
         return 1;

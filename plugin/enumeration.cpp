@@ -10,29 +10,12 @@
 #include "config/text.h"
 #include "plugin/context.h"
 #include "sequence/case_map.h"
+#include "support/handles.h"
 #include "support/hash.h"
 #include "support/paths.h"
 
 namespace tallyrun {
 namespace {
-
-template <typename C>
-listing_table<C>& table_of(listing_tables& tables) {
-    if constexpr (std::is_same_v<C, char>) {
-        return tables.narrow;
-    } else {
-        return tables.wide;
-    }
-}
-
-template <typename C>
-listing_ref<C>& side_of(search_handle& h) {
-    if constexpr (std::is_same_v<C, char>) {
-        return h.narrow;
-    } else {
-        return h.wide;
-    }
-}
 
 // The host's "no time" marker; the listing's own marker would read as a date
 // tens of thousands of years away.
@@ -42,7 +25,7 @@ constexpr size_t host_path_limit_w = unit<char16_t>::longest_path;
 // The caller holds tables.lock.
 template <typename C>
 listing_ref<C> latest_of(listing_tables& tables, const std::basic_string<C>& key) {
-    auto& listings = table_of<C>(tables).listings;
+    auto& listings = side_of<C>(tables.narrow, tables.wide).listings;
     for (auto it = listings.rbegin(); it != listings.rend(); ++it)
         if (it->second->key == key) return it->second;
     return nullptr;
@@ -52,7 +35,7 @@ listing_ref<C> latest_of(listing_tables& tables, const std::basic_string<C>& key
 // (a handle's own listing lives as long as the handle). The caller holds tables.lock.
 template <typename C>
 void release_unused(listing_tables& tables) {
-    listing_table<C>& t = table_of<C>(tables);
+    listing_table<C>& t = side_of<C>(tables.narrow, tables.wide);
     std::map<const kept_listing<C>*, bool> wanted;
     for (const auto& key : t.recent_folders) wanted[latest_of(tables, key).get()] = true;
     for (auto it = t.listings.begin(); it != t.listings.end();) {
@@ -69,7 +52,7 @@ listing_ref<C> keep(listing_tables& tables, const std::basic_string<C>& key, lis
     k->key = key;
     k->data = std::move(data);
     std::lock_guard<std::mutex> hold(tables.lock);
-    listing_table<C>& t = table_of<C>(tables);
+    listing_table<C>& t = side_of<C>(tables.narrow, tables.wide);
     t.listings.emplace(++tables.last_number, k);
     t.recent_folders.erase(std::remove(t.recent_folders.begin(), t.recent_folders.end(), key), t.recent_folders.end());
     t.recent_folders.push_front(key);
@@ -89,11 +72,8 @@ uint32_t listing_failure(std::basic_string_view<C> search_path) {
     if (!win.GetLastError || search_path.size() > unit<C>::longest_search_path) return error_path_not_found;
     typename unit<C>::find_data probe;
     const std::basic_string<C> path = system_path(search_path);
-    win_handle h = unit<C>::find_first(path.c_str(), &probe);
-    if (h != invalid_handle) {
-        if (win.FindClose) win.FindClose(h);
-        return error_path_not_found;  // it has entries, yet could not be listed
-    }
+    const find_handle found(unit<C>::find_first(path.c_str(), &probe));
+    if (found.get() != invalid_handle) return error_path_not_found;  // it has entries, yet could not be listed
     uint32_t error = win.GetLastError();
     return (error == error_file_not_found || error == error_no_more_files) ? error_no_more_files : error_path_not_found;
 }
@@ -158,8 +138,8 @@ win_handle find_first(plugin_context& context, std::basic_string<C> p, typename 
         }
     } else {
         const std::basic_string<C> search_path = search_pattern<C>(real_path<C>(p));
-        side_of<C>(h) = find_first_file<C>(context, search_path, data);
-        if (!side_of<C>(h)) {
+        side_of<C>(h.narrow, h.wide) = find_first_file<C>(context, search_path, data);
+        if (!side_of<C>(h.narrow, h.wide)) {
             set_last_error(listing_failure<C>(search_path));
             return invalid_handle;
         }
@@ -182,11 +162,11 @@ int32_t find_next(listing_tables& tables, win_handle handle, typename unit<C>::f
         auto it = tables.handles.find(reinterpret_cast<uintptr_t>(handle));
         if (it == tables.handles.end() || it->second.wide_side != (sizeof(C) == 2)) return 0;
         search_handle& h = it->second;
-        if (!side_of<C>(h)) {
+        if (!side_of<C>(h.narrow, h.wide)) {
             const char from = static_cast<char>(h.current_drive[0] + 1);
             return next_drive<C>(from, h, data) ? 1 : 0;
         }
-        listing = side_of<C>(h);
+        listing = side_of<C>(h.narrow, h.wide);
         at = h.cursor;
         if (at < 1 || at > listing->data.entry_count()) return 0;
         ++h.cursor;

@@ -283,23 +283,13 @@ template <typename C>
 std::basic_string<C> fill_template(std::basic_string_view<C> name_template, const std::basic_string_view<C> (&slots)[4]) {
     std::basic_string<C> text;
     size_t next = 0;
-    for (size_t i = 0; i < name_template.size(); ++i) {
-        const C c = name_template[i];
-        if (c == C('%') && i + 1 < name_template.size()) {
-            const C d = name_template[i + 1];
-            if (d == C('%')) {
-                text += C('%');
-                ++i;
-                continue;
-            }
-            if (d == C('s')) {
-                if (next < 4) text.append(slots[next++]);
-                ++i;
-                continue;
-            }
+    read_name_template(name_template, [&](template_piece kind, size_t at) {
+        if (kind == template_piece::slot) {
+            if (next < 4) text.append(slots[next++]);
+        } else {
+            text += kind == template_piece::percent ? C('%') : name_template[at];
         }
-        text += c;
-    }
+    });
     return text;
 }
 

@@ -38,8 +38,10 @@ inline bool operator==(win_filetime a, win_filetime b) { return a.low == b.low &
 // The plugin's own "no time": no file's; the host is shown its own marker for it.
 inline constexpr win_filetime no_time{0xFFFFFFFFu, 0xFFFFFFFFu};
 
-// WIN32_FIND_DATAA as Windows lays it out (318 bytes, padded to 320).
-struct win_find_data {
+// WIN32_FIND_DATAA and WIN32_FIND_DATAW as Windows lays them out: one record,
+// its names in bytes or in UTF-16 units.
+template <typename C>
+struct basic_find_data {
     uint32_t attributes;
     win_filetime creation_time;
     win_filetime last_access_time;
@@ -48,24 +50,12 @@ struct win_find_data {
     uint32_t size_low;
     uint32_t reserved0;
     uint32_t reserved1;
-    char name[260];
-    char short_name[14];
+    C name[260];
+    C short_name[14];
 };
-static_assert(sizeof(win_find_data) == 320, "WIN32_FIND_DATAA layout");
-
-// WIN32_FIND_DATAW: the same record with names of UTF-16 units (592 bytes).
-struct win_find_data_w {
-    uint32_t attributes;
-    win_filetime creation_time;
-    win_filetime last_access_time;
-    win_filetime last_write_time;
-    uint32_t size_high;
-    uint32_t size_low;
-    uint32_t reserved0;
-    uint32_t reserved1;
-    char16_t name[260];
-    char16_t short_name[14];
-};
+using win_find_data = basic_find_data<char>;
+using win_find_data_w = basic_find_data<char16_t>;
+static_assert(sizeof(win_find_data) == 320, "WIN32_FIND_DATAA layout (318 bytes, padded to 320)");
 static_assert(sizeof(win_find_data_w) == 592, "WIN32_FIND_DATAW layout");
 
 // SHELLEXECUTEINFOW as Windows lays it out (60 bytes in 32-bit code, 112 in 64-bit).
@@ -135,6 +125,9 @@ inline constexpr uint32_t see_mask_nocloseprocess = 0x40;
 inline constexpr uint32_t see_mask_invokeidlist = 0xC;
 inline constexpr uint32_t see_mask_flag_no_ui = 0x400;
 inline constexpr int32_t sw_shownormal = 1;
+
+// Looks up one function of a system module by name; null when it is not there.
+using function_lookup = void* (*)(const char* module, const char* name);
 
 // Every Windows function the plugin calls, by its Windows name. In the DLL the
 // slots are filled at start-up by looking each name up in kernel32.dll or
@@ -214,8 +207,13 @@ struct win_bindings {
     // shell32
     int32_t(TR_WINAPI* ShellExecuteExW)(win_shell_execute_info* info);
 
-    // The Linux build's message boxes and dialogs show through these (null
-    // elsewhere, and before start-up).
+    // Beside the functions: this module's instance as its entry point was
+    // given it (null before), the lookup the Windows build bound the slots by
+    // (for a function looked up when it is called), and what the Linux build's
+    // message boxes and dialogs show through (null elsewhere, and before
+    // start-up).
+    win_handle module;
+    function_lookup lookup;
     host_forms* forms;
 };
 
@@ -229,8 +227,6 @@ extern win_bindings win;
 // the process would end the host with every window it has open).
 bool bind_windows();
 
-// Looks up one function of a system module by name; null when it is not there.
-using function_lookup = void* (*)(const char* module, const char* name);
 
 #ifdef _WIN32
 // bind_windows with the functions found by `lookup`, so that a test can take

@@ -446,11 +446,8 @@ struct copy_report {
     int64_t total;
 
     bool told(int64_t done, uint32_t reason) {
-        if (!routine) return true;
         // The routine gets no handles: the copy's descriptors are no Windows handles.
-        const uint32_t answer = routine(total, done, total, done, 1, reason, nullptr, nullptr, data);
-        if (answer == progress_quiet) routine = nullptr;
-        return answer != progress_cancel && answer != progress_stop;
+        return tell_progress(routine, total, done, reason, nullptr, nullptr, data);
     }
 };
 

@@ -38,11 +38,12 @@ bool missing(const char* name) {
 }
 
 // shell32 is not loaded in every process, and loading a library while the
-// loader runs DllMain can deadlock: it is looked up at the first call.
-function_lookup shell_lookup = nullptr;
-int32_t TR_WINAPI shell_execute_at_first_use(win_shell_execute_info* info) {
-    auto found = reinterpret_cast<decltype(win.ShellExecuteExW)>(shell_lookup("shell32.dll", "ShellExecuteExW"));
-    win.ShellExecuteExW = found;
+// loader runs DllMain can deadlock: it is looked up when it is called, by the
+// lookup that bound the table (after the first call it is loaded and found at
+// once). The slot itself never changes, so no thread writes the table later.
+int32_t TR_WINAPI shell_execute_when_called(win_shell_execute_info* info) {
+    auto found = reinterpret_cast<decltype(win.ShellExecuteExW)>(
+        win.lookup ? win.lookup("shell32.dll", "ShellExecuteExW") : nullptr);
     if (!found) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return 0;
@@ -110,8 +111,8 @@ bool bind_windows(function_lookup lookup) {
     bind(win.CloseHandle, kernel32, "CloseHandle");
     bind(win.GetCPInfo, kernel32, "GetCPInfo");
 
-    shell_lookup = lookup;
-    win.ShellExecuteExW = shell_execute_at_first_use;
+    win.lookup = lookup;
+    win.ShellExecuteExW = shell_execute_when_called;
     return true;
 }
 

@@ -46,10 +46,7 @@ int32_t TR_WINAPI copy_in_chunks(const C* source, const C* target, copy_progress
         return 0;
     };
     auto told = [&](int64_t done, uint32_t reason) {
-        if (!progress) return true;
-        const uint32_t answer = progress(total, done, total, done, 1, reason, from.get(), to.get(), data);
-        if (answer == progress_quiet) progress = nullptr;
-        return answer != progress_cancel && answer != progress_stop;
+        return tell_progress(progress, total, done, reason, from.get(), to.get(), data);
     };
     if (!told(0, callback_stream_switch)) return fail(error_request_aborted);
     std::unique_ptr<char[]> buffer(new char[copy_chunk_bytes]);

@@ -19,6 +19,18 @@ inline constexpr uint32_t copy_chunk_bytes = 64u << 10;
 // buffer of ours between (copy_file_range).
 inline constexpr uint32_t kernel_copy_chunk_bytes = 4u << 20;
 
+// Tells a CopyFileEx progress routine (if any) of `done` bytes of `total`, for
+// `reason` (callback_stream_switch first, then callback_chunk_finished);
+// false when it asks the copy to stop (progress_cancel or progress_stop). A
+// routine that answers progress_quiet is told no more: routine becomes null.
+inline bool tell_progress(copy_progress_routine& routine, int64_t total, int64_t done, uint32_t reason,
+                          win_handle from, win_handle to, void* data) {
+    if (!routine) return true;
+    const uint32_t answer = routine(total, done, total, done, 1, reason, from, to, data);
+    if (answer == progress_quiet) routine = nullptr;
+    return answer != progress_cancel && answer != progress_stop;
+}
+
 // CopyFileEx's contract, through the binding table's file functions: the
 // source's bytes replace or create the target, which then has the source's
 // last-write time and attributes, as CopyFile leaves it. progress (may be

@@ -5,9 +5,6 @@
 #include <vector>
 
 namespace tallyrun {
-namespace {
-win_handle module_handle = nullptr;
-}
 
 template <typename C>
 std::basic_string_view<C> real_path(std::basic_string_view<C> host_path) {
@@ -94,8 +91,8 @@ std::basic_string<C> system_path(std::basic_string_view<C> path) {
     return out;
 }
 
-win_handle dll_instance() { return module_handle; }
-void set_dll_instance(win_handle instance) { module_handle = instance; }
+win_handle dll_instance() { return win.module; }
+void set_dll_instance(win_handle instance) { win.module = instance; }
 
 std::u16string module_filename() {
     if (!win.GetModuleFileNameW) return std::u16string();

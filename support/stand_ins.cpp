@@ -46,17 +46,22 @@ uint32_t mapped_code(uint32_t c, const case_range* ranges, size_t count) {
     return c;
 }
 
+// The mapping of every unit of the Basic Multilingual Plane (a surrogate to itself).
+std::vector<char16_t> plane_table(const case_range* ranges, size_t count) {
+    std::vector<char16_t> table(65536);
+    for (uint32_t u = 0; u < 65536; ++u)
+        table[u] = static_cast<char16_t>(is_surrogate_unit(u) ? u : mapped_code(u, ranges, count));
+    return table;
+}
+
 // Maps a buffer code point by code point, a surrogate pair as one, as CharLowerBuffW
 // does; a unit of no pair maps to itself.
 uint32_t map_utf16(char16_t* buffer, uint32_t length, const case_range* ranges, size_t count) {
-    // Units of the Basic Multilingual Plane go through one table, made on first use.
-    static std::vector<char16_t> lower_table, upper_table;
-    std::vector<char16_t>& table = ranges == utf16_lower_ranges ? lower_table : upper_table;
-    if (table.empty()) {
-        table.resize(65536);
-        for (uint32_t u = 0; u < 65536; ++u)
-            table[u] = static_cast<char16_t>(is_surrogate_unit(u) ? u : mapped_code(u, ranges, count));
-    }
+    // Units of the Basic Multilingual Plane go through one table, made at the
+    // first use on any thread and never changed after.
+    static const std::vector<char16_t> lower_table = plane_table(utf16_lower_ranges, utf16_lower_range_count);
+    static const std::vector<char16_t> upper_table = plane_table(utf16_upper_ranges, utf16_upper_range_count);
+    const std::vector<char16_t>& table = ranges == utf16_lower_ranges ? lower_table : upper_table;
     for (uint32_t i = 0; i < length; ++i) {
         char16_t u = buffer[i];
         if (pair_at(buffer, length, i)) {

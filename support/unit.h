@@ -3,93 +3,83 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "support/bindings.h"
 
 namespace tallyrun {
 
+// Of a pair of things, the one of the side of C: the first for the 8-bit side
+// (char), the second for the wide one (char16_t); e.g. the ...A and ...W
+// slots of one Windows function.
+template <typename C, typename Narrow, typename Wide>
+constexpr auto& side_of(Narrow& narrow, Wide& wide) {
+    static_assert(std::is_same_v<C, char> || std::is_same_v<C, char16_t>, "a side is char or char16_t");
+    if constexpr (std::is_same_v<C, char>) {
+        return narrow;
+    } else {
+        return wide;
+    }
+}
+
+// A side's calls into Windows, each through the side's slot: a slot left
+// unbound answers as the function's failure would.
 template <typename C>
-struct unit;
-
-template <>
-struct unit<char> {
-    using find_data = win_find_data;
-    using case_function = uint32_t(TR_WINAPI*)(char*, uint32_t);
-    // The host passes names of at most 259 bytes and Windows takes no longer
-    // path; a folder listing takes search paths of at most 255.
-    static constexpr size_t longest_path = 259;
-    static constexpr size_t longest_search_path = 255;
-
-    static case_function lower_function() { return win.CharLowerBuffA; }
-    static case_function upper_function() { return win.CharUpperBuffA; }
-    static win_handle find_first(const char* pattern, find_data* data) {
-        return win.FindFirstFileA ? win.FindFirstFileA(pattern, data) : invalid_handle;
-    }
-    static bool find_next(win_handle find, find_data* data) {
-        return win.FindNextFileA && win.FindNextFileA(find, data);
-    }
-    static bool copy_file(const char* source, const char* target, copy_progress_routine progress, void* data) {
-        return win.CopyFileExA && win.CopyFileExA(source, target, progress, data, nullptr, 0);
-    }
-    static win_handle create_file(const char* name, uint32_t access, uint32_t disposition, uint32_t share = 0,
-                                  uint32_t flags = file_attribute_normal) {
-        if (!win.CreateFileA) return invalid_handle;
-        return win.CreateFileA(name, access, share, nullptr, disposition, flags, nullptr);
-    }
-    static uint32_t attributes_of(const char* name) {
-        return win.GetFileAttributesA ? win.GetFileAttributesA(name) : invalid_file_attributes;
-    }
-    static bool set_attributes(const char* name, uint32_t attributes) {
-        return win.SetFileAttributesA && win.SetFileAttributesA(name, attributes);
-    }
-    static bool delete_file(const char* name) { return win.DeleteFileA && win.DeleteFileA(name); }
-};
-
-template <>
-struct unit<char16_t> {
-    using find_data = win_find_data_w;
-    using case_function = uint32_t(TR_WINAPI*)(char16_t*, uint32_t);
-    // The host passes paths of up to 1023 units to the wide functions (on
-    // Linux up to its MAX_PATH of 4096 with the zero); on Windows longer ones
-    // reach the system with the \\?\ prefix (support/paths.h).
+struct unit {
+    using find_data = basic_find_data<C>;
+    using case_function = uint32_t(TR_WINAPI*)(C*, uint32_t);
+    // The host passes names of at most 259 bytes to the 8-bit functions and
+    // Windows takes no longer path; a folder listing takes search paths of at
+    // most 255. The host passes paths of up to 1023 units to the wide
+    // functions (on Linux up to its MAX_PATH of 4096 with the zero); on
+    // Windows longer ones reach the system with the \\?\ prefix (support/paths.h).
+    static constexpr bool narrow = std::is_same_v<C, char>;
 #ifdef TALLYRUN_POSIX
-    static constexpr size_t longest_path = 4095;
+    static constexpr size_t longest_wide_path = 4095;
 #else
-    static constexpr size_t longest_path = 1023;
+    static constexpr size_t longest_wide_path = 1023;
 #endif
-    static constexpr size_t longest_search_path = longest_path + 4;
+    static constexpr size_t longest_path = narrow ? 259 : longest_wide_path;
+    static constexpr size_t longest_search_path = narrow ? 255 : longest_wide_path + 4;
 
-    static case_function lower_function() { return win.CharLowerBuffW; }
-    static case_function upper_function() { return win.CharUpperBuffW; }
-    static win_handle find_first(const char16_t* pattern, find_data* data) {
-        return win.FindFirstFileW ? win.FindFirstFileW(pattern, data) : invalid_handle;
+    static case_function lower_function() { return side_of<C>(win.CharLowerBuffA, win.CharLowerBuffW); }
+    static case_function upper_function() { return side_of<C>(win.CharUpperBuffA, win.CharUpperBuffW); }
+    static win_handle find_first(const C* pattern, find_data* data) {
+        const auto find = side_of<C>(win.FindFirstFileA, win.FindFirstFileW);
+        return find ? find(pattern, data) : invalid_handle;
     }
-    static bool find_next(win_handle find, find_data* data) {
-        return win.FindNextFileW && win.FindNextFileW(find, data);
+    static bool find_next(win_handle handle, find_data* data) {
+        const auto next = side_of<C>(win.FindNextFileA, win.FindNextFileW);
+        return next && next(handle, data);
     }
-    static bool copy_file(const char16_t* source, const char16_t* target, copy_progress_routine progress,
-                          void* data) {
-        return win.CopyFileExW && win.CopyFileExW(source, target, progress, data, nullptr, 0);
+    static bool copy_file(const C* source, const C* target, copy_progress_routine progress, void* data) {
+        const auto copy = side_of<C>(win.CopyFileExA, win.CopyFileExW);
+        return copy && copy(source, target, progress, data, nullptr, 0);
     }
-    static win_handle create_file(const char16_t* name, uint32_t access, uint32_t disposition, uint32_t share = 0,
+    static win_handle create_file(const C* name, uint32_t access, uint32_t disposition, uint32_t share = 0,
                                   uint32_t flags = file_attribute_normal) {
-        if (!win.CreateFileW) return invalid_handle;
-        return win.CreateFileW(name, access, share, nullptr, disposition, flags, nullptr);
+        const auto create = side_of<C>(win.CreateFileA, win.CreateFileW);
+        return create ? create(name, access, share, nullptr, disposition, flags, nullptr) : invalid_handle;
     }
-    static uint32_t attributes_of(const char16_t* name) {
-        return win.GetFileAttributesW ? win.GetFileAttributesW(name) : invalid_file_attributes;
+    static uint32_t attributes_of(const C* name) {
+        const auto attributes = side_of<C>(win.GetFileAttributesA, win.GetFileAttributesW);
+        return attributes ? attributes(name) : invalid_file_attributes;
     }
-    static bool set_attributes(const char16_t* name, uint32_t attributes) {
-        return win.SetFileAttributesW && win.SetFileAttributesW(name, attributes);
+    static bool set_attributes(const C* name, uint32_t attributes) {
+        const auto set = side_of<C>(win.SetFileAttributesA, win.SetFileAttributesW);
+        return set && set(name, attributes);
     }
-    static bool delete_file(const char16_t* name) { return win.DeleteFileW && win.DeleteFileW(name); }
+    static bool delete_file(const C* name) {
+        const auto remove = side_of<C>(win.DeleteFileA, win.DeleteFileW);
+        return remove && remove(name);
+    }
 };
 
 // True only when Windows says for certain that nothing is at path: a cheap look
 // that spares FindFirstFile, which reads a whole folder for a missing name.
 template <typename C>
 inline bool surely_absent(const C* path) {
-    const bool bound = sizeof(C) == 1 ? win.GetFileAttributesA != nullptr : win.GetFileAttributesW != nullptr;
+    const bool bound = side_of<C>(win.GetFileAttributesA, win.GetFileAttributesW) != nullptr;
     if (!bound || !win.GetLastError || unit<C>::attributes_of(path) != invalid_file_attributes) return false;
     const uint32_t error = win.GetLastError();
     return error == error_file_not_found || error == error_path_not_found;
