@@ -215,6 +215,10 @@ struct win_bindings {
     win_handle module;
     function_lookup lookup;
     host_forms* forms;
+#if !defined(_WIN32) && !defined(TALLYRUN_POSIX)
+    // The native stand-ins' time zone, as seconds east of UTC (0 unless a test sets it).
+    int utc_offset_seconds;
+#endif
 };
 
 // The process-wide table.

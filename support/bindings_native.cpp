@@ -79,11 +79,11 @@ int32_t TR_WINAPI no_find_next(win_handle, Data*) {
 int32_t TR_WINAPI no_find_close(win_handle) { return 1; }
 
 int32_t TR_WINAPI to_local(const win_filetime* utc, win_filetime* local) {
-    *local = shift_file_time(*utc, native_utc_offset_seconds);
+    *local = shift_file_time(*utc, win.utc_offset_seconds);
     return 1;
 }
 int32_t TR_WINAPI to_utc(const win_filetime* local, win_filetime* utc) {
-    *utc = shift_file_time(*local, -native_utc_offset_seconds);
+    *utc = shift_file_time(*local, -win.utc_offset_seconds);
     return 1;
 }
 
@@ -146,7 +146,6 @@ int32_t TR_WINAPI no_shell(win_shell_execute_info*) {
 
 }  // namespace
 
-int native_utc_offset_seconds = 0;
 
 win_bindings win = {};
 

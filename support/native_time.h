@@ -5,9 +5,6 @@
 
 namespace tallyrun {
 
-// The native build's local time zone, as seconds east of UTC (0 unless a test sets it).
-extern int native_utc_offset_seconds;
-
 // The time moved by a number of seconds; never wraps below 1601.
 win_filetime shift_file_time(win_filetime time, long long seconds);
 

@@ -235,11 +235,11 @@ TEST(seq_dir, times_no_dos_date_holds_give_no_time) {
 
 #ifndef _WIN32
 TEST(seq_dir, local_time_follows_the_zone_and_goes_back_to_utc) {
-    native_utc_offset_seconds = 3600;
-    fake_fs fs;
+    fake_fs fs;  // before the zone changes: it puts the table back as it found it
+    win.utc_offset_seconds = 3600;
     fs.add_file("C:\\w\\a.txt", 1, when);
     shown_char l = list_fake("C:\\w");
-    native_utc_offset_seconds = 0;
+    win.utc_offset_seconds = 0;
     EXPECT_EQ(date_time_of_step(l.real_entries[2].time), (date_time{2021, 6, 15, 11, 30, 20}));
     EXPECT_EQ(l.entries[2].time, (win_filetime{when.low, when.high}));
 }
