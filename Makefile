@@ -6,7 +6,7 @@ VERSION := $(shell cat VERSION)
 ZIP := dist/tallyrun-$(VERSION).zip
 LINUX_ZIP := dist/tallyrun-$(VERSION)-linux-x86_64.zip
 
-.PHONY: all deps build native sanitized threads win32 win64 linux test demo dist bench fuzz clean
+.PHONY: all deps build native sanitized threads win32 win64 linux test demo dist bench bench-full fuzz clean
 
 all: build
 
@@ -85,8 +85,12 @@ fuzz: $(BUILD)/fuzz/build.ninja
 	    $(BUILD)/fuzz-corpus/$$t tests/fuzz/corpus/$$t 2>&1 | grep -E "stat::number_of_executed_units|ERROR|crash-" || exit 1; \
 	done
 
+# make bench: every figure from 3 rounds and small copy selections (about 12 minutes);
+# make bench-full: 5 rounds and whole folders (about 90 minutes).
 bench: build
 	@bash bench/run $(BUILD)
+bench-full: build
+	@bash bench/run $(BUILD) full
 
 clean:
 	rm -rf $(BUILD) dist

@@ -136,12 +136,23 @@ std::vector<std::string> subfolders(const std::string& folder) {
     return out;
 }
 
-void remove_files(const std::wstring& folder) {
-    for (const std::wstring& name : real_files(std::string(folder.begin(), folder.end()))) {
+// Deletes the files of folder; answers how many there were.
+size_t remove_files(const std::wstring& folder) {
+    const std::vector<std::wstring> names = real_files(std::string(folder.begin(), folder.end()));
+    for (const std::wstring& name : names) {
         std::wstring path = folder + L"\\" + name;
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
     }
+    return names.size();
+}
+
+// One of every `share` names, spread over the whole list (all of them when share is 1).
+std::vector<std::wstring> one_in(std::vector<std::wstring> names, size_t share) {
+    if (share <= 1) return names;
+    std::vector<std::wstring> out;
+    for (size_t i = 0; i < names.size(); i += share) out.push_back(names[i]);
+    return out;
 }
 
 size_t working_set() {
@@ -184,41 +195,46 @@ void listing(const std::string& folder, int rounds, const char* bits) {
     }
 }
 
-// Copies the entries of `folder` into `target` as the host does (FsGetFileW one entry at a time,
-// with progress and flags 0), and the same real files with a bare CopyFileW loop into `bare`.
+// Copies a selection of one entry in `share` of `folder` into `target` as the host does (FsGetFileW
+// one entry at a time, with progress and flags 0), and as many of its real files with a bare
+// CopyFileW loop into `bare`, each side listing the folder first. Answers how many files the
+// plugin's copy made.
 // A round that starts with the plugin when plugin_first, so both sides find the sources in the
 // page cache equally often. Each side's copies are deleted before the other side starts: the
 // second would otherwise write while the kernel flushes the first one's gigabytes.
-void copy_round(const std::string& folder, const std::wstring& target, const std::wstring& bare_target,
-                bool plugin_first, tallyrun_bench::paired& t) {
-    const std::vector<std::wstring> files = real_files(folder);
+size_t copy_round(const std::string& folder, size_t share, const std::wstring& target,
+                  const std::wstring& bare_target, bool plugin_first, tallyrun_bench::paired& t) {
+    size_t made = 0;
     const std::wstring source = wide(folder);
     double b = 0, p = 0;
     for (int side = 0; side < 2; ++side) {
         double t0 = seconds_now();
         if ((side == 0) != plugin_first) {
+            // Listed as the plugin's side lists: a small selection of a large folder pays for it too.
+            const std::vector<std::wstring> files = one_in(real_files(folder), share);
             for (const std::wstring& name : files)
                 CopyFileW((source + L"\\" + name).c_str(), (bare_target + L"\\" + name).c_str(), FALSE);
             b = seconds_now() - t0;
             remove_files(bare_target);
         } else {
             // The host lists the folder, then asks for each selected entry.
-            const std::vector<std::wstring> entries = plugin_entries(folder);
+            const std::vector<std::wstring> entries = one_in(plugin_entries(folder), share);
             for (const std::wstring& name : entries) {
                 std::wstring remote = L"\\" + source + L"\\" + name, local = target + L"\\" + name;
                 fs.get_w(&remote[0], &local[0], 0, nullptr);
             }
             p = seconds_now() - t0;
-            remove_files(target);
+            made = remove_files(target);
         }
     }
     t.add(b, p);
+    return made;
 }
 
-// Copying selections of k = n entries from n-file folders (ROOT\copy\singles_N: one file an
-// entry; ROOT\copy\runs_N: runs of 4), one run of 10,000 members as one entry, and a 2 GB run
-// against a bare CopyFileW loop of its members (the cost of the progress and Cancel).
-void copying(const std::string& root, int rounds, const char* bits) {
+// Copying selections of one entry in `share` from n-file folders (ROOT\copy\singles_N: one file an
+// entry; ROOT\copy\runs_N: runs of 4; share 1 copies them whole), one run of 10,000 members as one
+// entry, and a 2 GB run against a bare CopyFileW loop of its members (the cost of the progress and Cancel).
+void copying(const std::string& root, size_t share, int rounds, const char* bits) {
     std::printf("\n%-18s %9s %11s %11s %7s\n", "selection", "files", "bare ms", "plugin ms", "ratio");
     const std::wstring scratch = wide(root) + L"\\copy-target";
     CreateDirectoryW(scratch.c_str(), nullptr);
@@ -237,13 +253,18 @@ void copying(const std::string& root, int rounds, const char* bits) {
         int first_n = 0, last_n = 0;
         for (int n : {2500, 5000, 10000, 20000}) {
             const std::string folder = root + "\\copy\\" + kind + "_" + std::to_string(n);
+            const int selected = static_cast<int>(one_in(real_files(folder), share).size());
             tallyrun_bench::paired t;
-            for (int r = 0; r < rounds_for(n); ++r) {
-                copy_round(folder, target, bare_target, r % 2 == 1, t);
+            size_t made = 0;
+            for (int r = 0; r < rounds_for(selected); ++r) {
+                made = copy_round(folder, share, target, bare_target, r % 2 == 1, t);
             }
+            if (made != static_cast<size_t>(selected))
+                std::fprintf(stderr, "dll_bench: %s %d: the plugin copied %zu files, the bare loop %d\n", kind, n,
+                             made, selected);
             const double b = t.bare_ms(), p = t.ours_ms();
-            std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(), n, b, p,
-                        t.ratio());
+            std::printf("%-18s %9d %11.1f %11.1f %7.2f\n", (std::string(kind) + " " + std::to_string(n)).c_str(),
+                        selected, b, p, t.ratio());
             std::printf("BENCH copy.win%s.%s.%d.ratio %.2f\n", bits, kind, n, t.ratio());
             std::fflush(stdout);
             if (!first_n) {
@@ -265,7 +286,7 @@ void copying(const std::string& root, int rounds, const char* bits) {
         tallyrun_bench::paired t;
         const int times = std::string(which) == "run_2g" ? rounds : rounds_for(10000);
         for (int r = 0; r < times; ++r) {
-            copy_round(folder, target, bare_target, r % 2 == 1, t);
+            copy_round(folder, 1, target, bare_target, r % 2 == 1, t);
         }
         std::printf("%-18s %9zu %11.1f %11.1f %7.2f\n", which, real_files(folder).size(), t.bare_ms(), t.ours_ms(),
                     t.ratio());
@@ -284,12 +305,14 @@ void copying(const std::string& root, int rounds, const char* bits) {
 
 }  // namespace
 
-// dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT]: a line per folder and
-// side; every subfolder of the --browse folder listed once, one after another, as a user
-// browses, with the process memory before and after; the copies of ROOT\copy (make_folders).
+// dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT] [--share N]: a line per
+// folder and side; every subfolder of the --browse folder listed once, one after another, as a user
+// browses, with the process memory before and after; the copies of ROOT\copy (make_folders), each
+// folder's selection one entry in N of it (1, the whole folder, by default).
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT]\n");
+        std::fprintf(stderr,
+                     "usage: dll_bench PLUGIN BITS ROUNDS FOLDER... [--browse FOLDER] [--copy ROOT] [--share N]\n");
         return 2;
     }
     HMODULE plugin = LoadLibraryA(argv[1]);
@@ -312,12 +335,15 @@ int main(int argc, char** argv) {
                 "ratio");
     size_t memory_before = working_set();
     std::string browse, copies;
+    size_t share = 1;
     for (int i = 4; i < argc; ++i) {
         std::string folder = argv[i];
         if (folder == "--browse" && i + 1 < argc) {
             browse = argv[++i];
         } else if (folder == "--copy" && i + 1 < argc) {
             copies = argv[++i];
+        } else if (folder == "--share" && i + 1 < argc) {
+            share = static_cast<size_t>(std::max(1, std::atoi(argv[++i])));
         } else {
             listing(folder, rounds, bits);
         }
@@ -337,6 +363,6 @@ int main(int argc, char** argv) {
                     "%.1f MiB before, %.1f MiB after\n",
                     folders.size(), entries, (t1 - t0) * 1000, before / 1048576.0, after / 1048576.0);
     }
-    if (!copies.empty()) copying(copies, rounds, bits);
+    if (!copies.empty()) copying(copies, share, rounds, bits);
     return 0;
 }
