@@ -73,7 +73,7 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, const nar
         std::vector<std::basic_string_view<C>> names;
         names.reserve(read.files.size());
         for (const listed_file& f : read.files) names.push_back(std::basic_string_view<C>(read.names).substr(f.name_at, f.name_length));
-        joined_texts<C> all = cases.joined(names, true);
+        joined_texts<C> all = cases.joined(names, case_to::lower);
         lowered = std::move(all.units);
         for (size_t i = 0; i < names.size(); ++i) refs.add(1, all.starts[i], names[i].size());
     } else {
@@ -198,7 +198,7 @@ void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, cas
     std::vector<std::basic_string_view<C>> names;
     names.reserve(files.size());
     for (uint32_t i : files) names.push_back(std::basic_string_view<C>(read.names).substr(read.files[i].name_at, read.files[i].name_length));
-    const joined_texts<C> upper = cases.joined(names, false);
+    const joined_texts<C> upper = cases.joined(names, case_to::upper);
     std::vector<uint32_t> order(files.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
     std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {

@@ -23,20 +23,22 @@ struct number_field {
     size_t field_end = 0;
 };
 
-// Results of both tests.
-inline constexpr int seq_stop = 0;       // the candidate cannot continue the run: stop looking
-inline constexpr int seq_skip = 1;       // not this one, but a later name still may
-inline constexpr int seq_successor = 2;  // the candidate's number is exactly one more
+// What both tests answer of a candidate.
+enum class seq_answer {
+    stop,       // the candidate cannot continue the run: stop looking
+    skip,       // not this one, but a later name still may
+    successor,  // the candidate's number is exactly one more
+};
 
 // Both tests take names already lower-cased by the Windows rules of their side
 // (sequence/case_map.h), so that case is ignored.
 //
-// Is b the second member of a run that a starts? On 2 it sets field, and only then.
+// Is b the second member of a run that a starts? On successor it sets field, and only then.
 template <typename C>
-int seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field);
+seq_answer seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field);
 // Is b the successor of the member a, with the run's field?
 template <typename C>
-int seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
+seq_answer seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
 
 // True when every unit of s is a digit ("0" to "9" only); true for the empty text.
 template <typename C>
