@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/text.h"
-
 namespace tallyrun {
 namespace {
 
@@ -17,25 +15,19 @@ inline C at(std::basic_string_view<C> s, size_t p) {
     return s[p - 1];
 }
 
-// Equal slices from..to of two names of the same length.
-template <typename C>
-inline bool same_slice(std::basic_string_view<C> a, std::basic_string_view<C> b, size_t from, size_t to) {
-    return slice(a, from, to) == slice(b, from, to);
-}
-
 // The last three checks, shared by both tests: text after the field, digits
 // (not_digits answers a field that is not all digits), and the difference of
 // the two numbers.
 template <typename C>
-seq_answer compare_fields(std::basic_string_view<C> a, std::basic_string_view<C> b, size_t start, size_t end,
+seq_answer compare_fields(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field,
                           seq_answer not_digits, number_field* set) {
-    if (!same_slice(a, b, end + 1, a.size())) return seq_answer::skip;
-    std::basic_string_view<C> x = slice(a, start, end), y = slice(b, start, end);
+    if (after_field(a, field) != after_field(b, field)) return seq_answer::skip;
+    std::basic_string_view<C> x = field_text(a, field), y = field_text(b, field);
     if (!all_digits(x) || !all_digits(y)) return not_digits;
     double d = number_of(y) - number_of(x);
     if (d == 0) return seq_answer::skip;
     if (d != 1) return seq_answer::stop;
-    if (set) *set = number_field{start, end};
+    if (set) *set = field;
     return seq_answer::successor;
 }
 
@@ -84,19 +76,20 @@ seq_answer seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq
         }
     }
 
-    if (!same_slice(a, b, 1, start - 1)) return seq_answer::stop;
+    const number_field found{start, end};
+    if (before_field(a, found) != before_field(b, found)) return seq_answer::stop;
     // A field that is no number means only "not this candidate": img01.jpg meets
     // img01.png before img02.jpg, and each format is a run of its own.
-    return compare_fields(a, b, start, end, seq_answer::skip, &field);
+    return compare_fields(a, b, found, seq_answer::skip, &field);
 }
 
 template <typename C>
 seq_answer seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field) {
     if (a.size() != b.size()) return seq_answer::skip;
-    size_t s = field.field_start, e = field.field_end;
-    if (s == 0 || e > a.size()) return seq_answer::stop;  // no field yet, or one of another run's names
-    if (!same_slice(a, b, 1, s - 1)) return seq_answer::stop;
-    return compare_fields<C>(a, b, s, e, seq_answer::stop, nullptr);
+    // No field yet, or the field of another run's names.
+    if (field.field_start == 0 || field.field_end > a.size()) return seq_answer::stop;
+    if (before_field(a, field) != before_field(b, field)) return seq_answer::stop;
+    return compare_fields<C>(a, b, field, seq_answer::stop, nullptr);
 }
 
 #define TALLYRUN_SEQ_MATCH(C)                                                                                \

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "config/text.h"
 #include "support/unit.h"
 
 namespace tallyrun {
@@ -22,6 +23,23 @@ struct number_field {
     size_t field_start = 0;
     size_t field_end = 0;
 };
+
+// The parts of a name around a number field, as views of it: the text before
+// the field, the field itself and the text after it. A part that lies outside
+// the name is empty; with no field (start 0) the text before it is the whole
+// name. These alone turn the field's 1-based positions into parts of a name.
+template <typename C>
+std::basic_string_view<C> before_field(std::basic_string_view<C> name, number_field field) {
+    return slice(name, 1, field.field_start - 1);
+}
+template <typename C>
+std::basic_string_view<C> field_text(std::basic_string_view<C> name, number_field field) {
+    return slice(name, field.field_start, field.field_end);
+}
+template <typename C>
+std::basic_string_view<C> after_field(std::basic_string_view<C> name, number_field field) {
+    return slice(name, field.field_end + 1, name.size());
+}
 
 // What both tests answer of a candidate.
 enum class seq_answer {

@@ -171,3 +171,23 @@ TEST(seq_def, wide_names_count_positions_in_utf16_units) {
     EXPECT_EQ(seq_next<char16_t>(u"x\uFF11.txt", u"x\uFF12.txt", number_field{2, 2}), seq_answer::stop)
         << "fullwidth digits never make a number";
 }
+
+TEST(seq_field, the_parts_of_a_name_around_its_field) {
+    struct part_case {
+        const char *name, *before, *digits, *after;  // the name, and its parts around field
+        number_field field;
+    } const cases[] = {
+        {"img_0001.jpg", "img_", "0001", ".jpg", {5, 8}},
+        {"7x", "", "7", "x", {1, 1}},
+        {"a12", "a", "12", "", {2, 3}},
+        {"ab", "ab", "", "", {3, 4}},
+        {"ab", "ab", "", "ab", {0, 0}},
+    };
+    for (const part_case& c : cases) {
+        const std::string_view name = c.name;
+        EXPECT_EQ(before_field(name, c.field), c.before) << c.name;
+        EXPECT_EQ(field_text(name, c.field), c.digits) << c.name;
+        EXPECT_EQ(after_field(name, c.field), c.after) << c.name;
+    }
+    EXPECT_EQ(field_text<char16_t>(u"\U0001F39E_01", {4, 5}), u"01") << "positions count UTF-16 units";
+}
