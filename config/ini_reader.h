@@ -25,12 +25,19 @@ struct ini_section {
 // first when non-blank lines stand before the first header.
 using ini_table = std::vector<ini_section>;
 
-// Either a table (ok) or one failure code:
-//   -1 the file cannot be opened or read; 0 no section header;
-//   n > 0 broken section header on line n; -n (n >= 2) duplicate name on line n.
+// Why a read yields no table.
+enum class ini_failure {
+    cannot_read,     // the file cannot be opened or read
+    no_section,      // no section header
+    broken_header,   // a broken section header, on `line`
+    duplicate_name,  // a name met before in its section or among the sections, on `line` (>= 2)
+};
+
+// Either a table (ok) or one failure.
 struct ini_result {
     bool ok = false;
-    int code = 0;     // meaningful when !ok
+    ini_failure failure = ini_failure::cannot_read;  // meaningful when !ok
+    int line = 0;     // the failing line, for a broken header or a duplicate name
     ini_table table;  // meaningful when ok
 };
 
@@ -39,7 +46,7 @@ struct ini_result {
 ini_result read_ini_file(const std::u16string& path);
 
 // The same rules applied to a file's whole content (lines end at LF; a CR
-// before the LF goes with the trimming). Never yields -1.
+// before the LF goes with the trimming). Never yields cannot_read.
 ini_result parse_ini_text(std::string_view content);
 
 // Result of a lookup: position (1-based, among all items) of the first item

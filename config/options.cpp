@@ -2,6 +2,7 @@
 #include "config/options.h"
 
 #include <cstdint>
+#include <iterator>
 
 #include "config/ini_reader.h"
 #include "config/text.h"
@@ -13,7 +14,7 @@
 namespace tallyrun {
 namespace {
 
-const std::string_view error_formats[] = {
+const std::string_view error_formats[] = {  // by config_error
     "Error in file '%s' :\n",
     "No section found.",
     "Broken section header on line %d.",
@@ -26,9 +27,18 @@ const std::string_view error_formats[] = {
 
 const std::string options_section = "Options";
 const std::vector<std::string> allowed_sections = {"options"};
-const std::vector<std::string> allowed_keys = {"seqpattern", "range"};  // in option order
+const std::vector<std::string> allowed_keys = {"seqpattern", "range"};  // by option_key
 
-void report(int code, const std::u16string& path, const std::vector<std::string>& args) {
+// The options section's keys.
+enum class option_key { seqpattern, range };
+
+// A key's or an error's place in the lists above.
+template <typename E>
+constexpr size_t index_of(E e) {
+    return static_cast<size_t>(e);
+}
+
+void report(config_error code, const std::u16string& path, const std::vector<std::string>& args) {
     show_error(compose_error(code, path, args));
 }
 
@@ -97,13 +107,13 @@ std::optional<int> read_whole(std::string_view f) {
 
 }  // namespace
 
-std::string_view error_format(int code) {
-    if (code < err_in_file || code > err_bad_value) return std::string_view();
-    return error_formats[code - 1];
+std::string_view error_format(config_error code) {
+    if (index_of(code) >= std::size(error_formats)) return std::string_view();
+    return error_formats[index_of(code)];
 }
 
-std::u16string compose_error(int code, const std::u16string& path, const std::vector<std::string>& args) {
-    std::string format(error_format(err_in_file));
+std::u16string compose_error(config_error code, const std::u16string& path, const std::vector<std::string>& args) {
+    std::string format(error_format(config_error::in_file));
     format += error_format(code);
     std::u16string text;
     size_t next = 0;  // 0 is the path, then args
@@ -178,28 +188,27 @@ std::optional<std::pair<int, int>> parse_range(std::string_view value) {
 sequence_options read_ini(const ini_place& where) {
     sequence_options options;
     std::u16string path;
-    ini_result read;
-    read.code = -1;
+    ini_result read;  // cannot_read until a file opens
     for (const std::u16string& folder : where.folders) {
         path = folder + where.name;
         read = read_ini_file(path);
-        if (read.ok || read.code != -1) break;
+        if (read.ok || read.failure != ini_failure::cannot_read) break;
     }
-    if (!read.ok && read.code == -1) return options;
+    if (!read.ok && read.failure == ini_failure::cannot_read) return options;
 
     if (!read.ok) {
-        if (read.code == 0)
-            report(err_no_section, path, {});
-        else if (read.code > 0)
-            report(err_broken_header, path, {std::to_string(read.code)});
+        if (read.failure == ini_failure::no_section)
+            report(config_error::no_section, path, {});
+        else if (read.failure == ini_failure::broken_header)
+            report(config_error::broken_header, path, {std::to_string(read.line)});
         else
-            report(err_duplicate_name, path, {std::to_string(-static_cast<int64_t>(read.code))});
+            report(config_error::duplicate_name, path, {std::to_string(read.line)});
         return options;
     }
 
     ini_lookup<ini_section> sections = get_ini_table(read.table, allowed_sections);
     if (sections.position != 0) {
-        report(err_invalid_section, path, {read.table[sections.position - 1].name});
+        report(config_error::invalid_section, path, {read.table[sections.position - 1].name});
         return options;
     }
     // A read table always holds a named section, and it can only be this one.
@@ -208,26 +217,26 @@ sequence_options read_ini(const ini_place& where) {
 
     ini_lookup<std::string> keys = get_ini_table(entries, allowed_keys);
     if (keys.position != 0) {
-        report(err_invalid_key, path, {options_section, entries[keys.position - 1].name});
+        report(config_error::invalid_key, path, {options_section, entries[keys.position - 1].name});
         return options;
     }
 
-    if (const std::optional<std::string>& pattern = keys.slots[opt_seqpattern - 1]) {
+    const size_t seqpattern = index_of(option_key::seqpattern), range_key = index_of(option_key::range);
+    if (const std::optional<std::string>& pattern = keys.slots[seqpattern]) {
         if (pattern->empty())
-            report(err_empty_value, path, {options_section, allowed_keys[opt_seqpattern - 1]});
+            report(config_error::empty_value, path, {options_section, allowed_keys[seqpattern]});
         else if (!pattern_accepted(*pattern))
-            report(err_bad_value, path,
-                   {options_section, allowed_keys[opt_seqpattern - 1], *pattern});
+            report(config_error::bad_value, path, {options_section, allowed_keys[seqpattern], *pattern});
         else
             options.seqpattern = *pattern;
     }
 
-    if (const std::optional<std::string>& range = keys.slots[opt_range - 1]) {
+    if (const std::optional<std::string>& range = keys.slots[range_key]) {
         std::optional<std::pair<int, int>> pair;
         if (range->empty())
-            report(err_empty_value, path, {options_section, allowed_keys[opt_range - 1]});
+            report(config_error::empty_value, path, {options_section, allowed_keys[range_key]});
         else if (!(pair = parse_range(*range)))
-            report(err_bad_value, path, {options_section, allowed_keys[opt_range - 1], *range});
+            report(config_error::bad_value, path, {options_section, allowed_keys[range_key], *range});
         else {
             options.first = pair->first;
             options.last = pair->second;

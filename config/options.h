@@ -33,31 +33,27 @@ sequence_options read_ini(const ini_place& where);
 // page, else through MessageBoxW.
 void show_error(const std::u16string& text);
 
-// The configuration error codes, numbered from 1; each has one message format.
-enum config_error : int {
-    err_in_file = 1,  // the prefix of every other message
-    err_no_section,
-    err_broken_header,
-    err_duplicate_name,
-    err_invalid_section,
-    err_invalid_key,
-    err_empty_value,
-    err_bad_value,
+// The configuration's errors; each has one message format.
+enum class config_error {
+    in_file,  // the prefix of every other message
+    no_section,
+    broken_header,
+    duplicate_name,
+    invalid_section,
+    invalid_key,
+    empty_value,
+    bad_value,
 };
-
-// The option positions: the options section and seqpattern are 1, range is 2.
-inline constexpr int opt_seqpattern = 1;
-inline constexpr int opt_range = 2;
 
 // The largest number a range may hold.
 inline constexpr int range_limit = 1073741823;
 
-// The format of an error code ("" for codes outside 1..8).
-std::string_view error_format(int code);
+// The format of an error ("" for a value that names none).
+std::string_view error_format(config_error code);
 // The prefix format joined with code's format, each "%s"/"%d" taking the next
 // argument unchanged (so a '%' inside an argument is copied as it is). The
 // path is UTF-16; the arguments, as read from the file, are ANSI.
-std::u16string compose_error(int code, const std::u16string& path, const std::vector<std::string>& args);
+std::u16string compose_error(config_error code, const std::u16string& path, const std::vector<std::string>& args);
 
 // The directive signature of a non-empty pattern without backslash: each "%s"
 // or "%d" found by the toggling walk, with what stands between '%' and letter.

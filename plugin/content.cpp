@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "config/text.h"
 #include "plugin/context.h"
 #include "sequence/seq_match.h"
 #include "support/paths.h"
@@ -54,8 +53,8 @@ void find_missing(kept_listing<C>& kept) {
     case_map<C>& cases = kept.case_mapping();
     using text = std::basic_string<C>;
     // The lowered text around a field, as a key.
-    auto outer = [&](std::basic_string_view<C> name, size_t s, size_t e) {
-        text key = text(slice(name, 1, s - 1)) + C(0) + text(slice(name, e + 1, name.size()));
+    auto outer = [&](std::basic_string_view<C> name, number_field field) {
+        text key = text(before_field(name, field)) + C(0) + text(after_field(name, field));
         cases.lower(key.data(), key.size());
         return key;
     };
@@ -66,20 +65,21 @@ void find_missing(kept_listing<C>& kept) {
     }
     for (const auto& [shape, entries] : runs_by_shape) {
         const auto [length, s, e] = shape;
+        const number_field field{s, e};
         std::map<text, std::vector<uint64_t>> numbers;
         for (const listed_file& f : l.files) {
             if (f.name_length != length || (f.attributes & directory_bit)) continue;
             const std::basic_string_view<C> name = l.name_of(f);
             uint64_t n = 0;
-            if (number_in(slice(name, s, e), n)) numbers[outer(name, s, e)].push_back(n);
+            if (number_in(field_text(name, field), n)) numbers[outer(name, field)].push_back(n);
         }
         for (auto& [key, list] : numbers) std::sort(list.begin(), list.end());
         for (uint32_t entry : entries) {
             const entry_view<C> v = l.entry(entry);
             const std::basic_string_view<C> last = l.name_of(l.files[v.first + v.count - 1]);
             uint64_t n = 0;
-            if (!number_in(slice(last, s, e), n)) continue;
-            const std::vector<uint64_t>& list = numbers[outer(last, s, e)];
+            if (!number_in(field_text(last, field), n)) continue;
+            const std::vector<uint64_t>& list = numbers[outer(last, field)];
             auto next = std::upper_bound(list.begin(), list.end(), n);
             if (next == list.end() || *next == n + 1) continue;
             const size_t width = e - s + 1;
@@ -112,7 +112,7 @@ int32_t get_value(plugin_context& context, const C* file_name, int32_t field, vo
     std::string shown;
     if (field == field_first || field == field_last) {
         const std::basic_string_view<C> member = l.name_of(l.files[e.first + (field == field_first ? 0 : e.count - 1)]);
-        shown = ascii_of(slice(member, e.field_start, e.field_end));
+        shown = ascii_of(field_text(member, number_field{e.field_start, e.field_end}));
     } else {
         std::lock_guard<std::mutex> hold(found.kept->lock);
         if (!found.kept->missing_known) find_missing(*found.kept);

@@ -43,24 +43,24 @@ case_map<char>::case_map() {
     tables_ = true;
 }
 
-void case_map<char>::map(char* s, size_t n, bool lower) {
+void case_map<char>::map(char* s, size_t n, case_to to) {
     if (n == 0) return;
     if (tables_) {
-        const unsigned char* to = lower ? lower_ : upper_;
-        for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(to[static_cast<unsigned char>(s[i])]);
+        const unsigned char* table = to == case_to::lower ? lower_ : upper_;
+        for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(table[static_cast<unsigned char>(s[i])]);
         return;
     }
-    auto function = lower ? win.CharLowerBuffA : win.CharUpperBuffA;
+    auto function = to == case_to::lower ? win.CharLowerBuffA : win.CharUpperBuffA;
     if (!function || n > 0xFFFFFFFFu) return;
     std::string buffer(s, n);  // std::string keeps a zero behind its bytes
     if (function(buffer.data(), static_cast<uint32_t>(n)) == n) buffer.copy(s, n);
 }
 
-joined_texts<char> case_map<char>::joined(const std::vector<std::string_view>& texts, bool lower) {
+joined_texts<char> case_map<char>::joined(const std::vector<std::string_view>& texts, case_to to) {
     joined_texts<char> out = join(texts);
-    auto function = lower ? win.CharLowerBuffA : win.CharUpperBuffA;
+    auto function = to == case_to::lower ? win.CharLowerBuffA : win.CharUpperBuffA;
     if (tables_) {
-        map(out.units.data(), out.units.size(), lower);
+        map(out.units.data(), out.units.size(), to);
     } else if (function && out.units.size() <= 0xFFFFFFFFu &&
                function(out.units.data(), static_cast<uint32_t>(out.units.size())) == out.units.size()) {
         // All mapped in one call.
@@ -68,7 +68,7 @@ joined_texts<char> case_map<char>::joined(const std::vector<std::string_view>& t
         // Mapped one by one: a text that Windows would not map whole stays as it was.
         for (size_t i = 0; i < texts.size(); ++i) {
             out.units.replace(out.starts[i], texts[i].size(), texts[i]);
-            map(&out.units[out.starts[i]], texts[i].size(), lower);
+            map(&out.units[out.starts[i]], texts[i].size(), to);
         }
     }
     return out;
@@ -129,7 +129,7 @@ void case_map<char16_t>::ask_windows() {
     }
 }
 
-char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lower) {
+char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, case_to to) {
     if (!pending_.empty() || !pending_pairs_.empty()) ask_windows();
     char16_t u = s[i];
     if (!is_surrogate_unit(u)) {
@@ -137,7 +137,7 @@ char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lowe
             learn(std::u16string_view(&u, 1));
             ask_windows();
         }
-        return (lower ? lower_ : upper_)[u];
+        return (to == case_to::lower ? lower_ : upper_)[u];
     }
     size_t at = i;  // the pair's high unit
     if (is_low_surrogate(u)) {
@@ -153,27 +153,27 @@ char16_t case_map<char16_t>::at(const char16_t* s, size_t n, size_t i, bool lowe
         ask_windows();
         it = pairs_.find(c);
     }
-    const uint32_t m = static_cast<uint32_t>(lower ? it->second >> 32 : it->second);
+    const uint32_t m = static_cast<uint32_t>(to == case_to::lower ? it->second >> 32 : it->second);
     return at == i ? high_surrogate_of(m) : low_surrogate_of(m);
 }
 
-void case_map<char16_t>::map(char16_t* s, size_t n, bool lower) {
+void case_map<char16_t>::map(char16_t* s, size_t n, case_to to) {
     learn(std::u16string_view(s, n));
     // Units of a pair are read before either is written.
     for (size_t i = 0; i < n; ++i) {
         if (pair_at(s, n, i)) {
-            char16_t h = at(s, n, i, lower), l = at(s, n, i + 1, lower);
+            char16_t h = at(s, n, i, to), l = at(s, n, i + 1, to);
             s[i] = h;
             s[++i] = l;
         } else {
-            s[i] = at(s, n, i, lower);
+            s[i] = at(s, n, i, to);
         }
     }
 }
 
-joined_texts<char16_t> case_map<char16_t>::joined(const std::vector<std::u16string_view>& texts, bool lower) {
+joined_texts<char16_t> case_map<char16_t>::joined(const std::vector<std::u16string_view>& texts, case_to to) {
     joined_texts<char16_t> out = join(texts);
-    map(out.units.data(), out.units.size(), lower);
+    map(out.units.data(), out.units.size(), to);
     return out;
 }
 

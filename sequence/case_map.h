@@ -25,6 +25,9 @@ struct joined_texts {
     }
 };
 
+// Which way a text is mapped.
+enum class case_to { lower, upper };
+
 template <typename C>
 class case_map;
 
@@ -41,13 +44,13 @@ public:
     char lower_at(const char* s, size_t, size_t i) const { return static_cast<char>(lower_[static_cast<unsigned char>(s[i])]); }
     char upper_at(const char* s, size_t, size_t i) const { return static_cast<char>(upper_[static_cast<unsigned char>(s[i])]); }
     void learn(std::string_view) {}
-    void lower(char* s, size_t n) { map(s, n, true); }
-    void upper(char* s, size_t n) { map(s, n, false); }
+    void lower(char* s, size_t n) { map(s, n, case_to::lower); }
+    void upper(char* s, size_t n) { map(s, n, case_to::upper); }
     // Every text mapped as it would be alone, in one call for the lot.
-    joined_texts<char> joined(const std::vector<std::string_view>& texts, bool lower);
+    joined_texts<char> joined(const std::vector<std::string_view>& texts, case_to to);
 
 private:
-    void map(char* s, size_t n, bool lower);
+    void map(char* s, size_t n, case_to to);
     bool tables_ = false;
     unsigned char lower_[256], upper_[256];
 };
@@ -66,15 +69,15 @@ public:
     // surrogate pair maps as its part of the mapped pair.
     char16_t lower_at(const char16_t* s, size_t n, size_t i) {
         const char16_t u = s[i];
-        return ready(u) ? lower_[u] : at(s, n, i, true);
+        return ready(u) ? lower_[u] : at(s, n, i, case_to::lower);
     }
     char16_t upper_at(const char16_t* s, size_t n, size_t i) {
         const char16_t u = s[i];
-        return ready(u) ? upper_[u] : at(s, n, i, false);
+        return ready(u) ? upper_[u] : at(s, n, i, case_to::upper);
     }
-    void lower(char16_t* s, size_t n) { map(s, n, true); }
-    void upper(char16_t* s, size_t n) { map(s, n, false); }
-    joined_texts<char16_t> joined(const std::vector<std::u16string_view>& texts, bool lower);
+    void lower(char16_t* s, size_t n) { map(s, n, case_to::lower); }
+    void upper(char16_t* s, size_t n) { map(s, n, case_to::upper); }
+    joined_texts<char16_t> joined(const std::vector<std::u16string_view>& texts, case_to to);
 
 private:
     // A unit that maps alone and whose mapping is known already.
@@ -82,8 +85,8 @@ private:
         return !is_surrogate_unit(u) && pending_.empty() && pending_pairs_.empty() && (known_[u >> 6] >> (u & 63) & 1);
     }
     void ask_windows();
-    char16_t at(const char16_t* s, size_t n, size_t i, bool lower);
-    void map(char16_t* s, size_t n, bool lower);
+    char16_t at(const char16_t* s, size_t n, size_t i, case_to to);
+    void map(char16_t* s, size_t n, case_to to);
     std::unique_ptr<char16_t[]> lower_, upper_;  // by unit, valid where known_
     std::vector<uint64_t> known_;
     std::vector<char16_t> pending_;  // units met and not asked yet

@@ -20,8 +20,8 @@ namespace {
 // - Other lengths always skip, so each length is walked on its own.
 // - seq_def: the common leading part with A only shrinks along the list, so
 //   the candidates come in stretches of equal D. D > u skips, D < first
-//   stops. In between, B can answer 0 or 2 only when its field and A's are
-//   digits and it equals A after the field. A's field is digits up to g, A's
+//   stops. In between, B can answer stop or successor only when its field and
+//   A's are digits and it equals A after the field. A's field is digits up to g, A's
 //   first non-digit at or after D, so the field ends before g: B must hold A's
 //   non-digit at g and equal A from g to the end (when g > u, from u + 1). And
 //   the field ends at the first position q >= D where both hold the same
@@ -32,12 +32,12 @@ namespace {
 //   unit at r, are asked. The names that share A's ending from g are found
 //   among its neighbours in the order of reversed names; when they are few,
 //   only they are asked (for names like UUIDs, none: the search ends at once).
-// - seq_next: B can answer other than 1 only when it equals A outside the
+// - seq_next: B can answer other than skip only when it equals A outside the
 //   field; the names sharing A's text before the field are one stretch, so
-//   a name of another outer text answers 1 before that stretch ends and 0
-//   after it, and the first name with A's outer text decides first.
-// Only the candidates that may answer 0 or 2 are asked; the real tests give
-// the answers, so a hash collision only costs one more question.
+//   a name of another outer text answers skip before that stretch ends and
+//   stop after it, and the first name with A's outer text decides first.
+// Only the candidates that may answer stop or successor are asked; the real
+// tests give the answers, so a hash collision only costs one more question.
 
 using slot = uint32_t;
 constexpr slot no_slot = 0xFFFFFFFFu;
@@ -76,6 +76,10 @@ struct keyed_slots {
         return static_cast<size_t>(at - items.begin());
     }
 };
+
+// Which keyed list a search walks: none yet, a marker position's, the one by
+// the text after u, or the few names sharing A's ending.
+enum class query_list { none, marker, tail, endings };
 
 // A walk through one key's slots: where it stands in the list, kept between
 // look-ups that ask for the same key further on.
@@ -306,10 +310,10 @@ struct length_walk {
 
     // Asks test() of the untaken slots from..last in order, literally while
     // `literal` lasts, then, if a keyed list is offered, only of the slots
-    // under A's key (the others are known to answer 1). Returns the first slot
-    // not answering 1 and its answer.
+    // under A's key (the others are known to answer skip). Returns the first
+    // slot not answering skip and its answer.
     template <typename Test, typename Keyed>
-    std::pair<slot, int> search(slot from, slot last, int& literal, Test test, Keyed keyed) {
+    std::pair<slot, seq_answer> search(slot from, slot last, int& literal, Test test, Keyed keyed) {
         slot k = free.find(from);
         for (; k <= last && k < m; k = free.find(k + 1)) {
             if (literal <= 0) {
@@ -330,29 +334,29 @@ struct length_walk {
                     if (i == no_slot || i > last) break;
                     ++(other ? q->other_at : q->at);
                     if (taken[i]) continue;
-                    int r = test(i);
-                    if (r != seq_skip) return {i, r};
+                    seq_answer r = test(i);
+                    if (r != seq_answer::skip) return {i, r};
                 }
-                return {no_slot, seq_skip};
+                return {no_slot, seq_answer::skip};
             }
             --literal;
-            int r = test(k);
-            if (r != seq_skip) return {k, r};
+            seq_answer r = test(k);
+            if (r != seq_answer::skip) return {k, r};
         }
         for (; k <= last && k < m; k = free.find(k + 1)) {
-            int r = test(k);
-            if (r != seq_skip) return {k, r};
+            seq_answer r = test(k);
+            if (r != seq_answer::skip) return {k, r};
         }
-        return {no_slot, seq_skip};
+        return {no_slot, seq_answer::skip};
     }
 
     // The second member of the run that v starts and its number field, or no_slot.
     slot second_member(slot v, number_field& field) {
-        if (n < first || u < first) return no_slot;  // every answer is 1, or never 2
+        if (n < first || u < first) return no_slot;  // every answer is skip, or never successor
         view a = name(v);
         int literal = literal_budget;
         key_query query;
-        std::pair<int, size_t> query_of{0, 0};  // which list the query walks: marker 1, tail 2, endings 3; position
+        std::pair<query_list, size_t> query_of{query_list::none, 0};  // which list the query walks, and from where
         std::vector<slot> endings;
         keyed_slots ending_slots;
         slot k = v + 1;
@@ -371,33 +375,34 @@ struct length_walk {
             if (!reversed.empty() && g <= u && same_endings(v, g, endings)) {
                 for (slot i : endings) {
                     if (i < k || i > last || taken[i]) continue;
-                    const int r = test(i);
-                    if (r != seq_skip) return r == seq_successor ? i : no_slot;
+                    const seq_answer r = test(i);
+                    if (r != seq_answer::skip) return r == seq_answer::successor ? i : no_slot;
                 }
                 k = lower_lcp[k];
                 continue;
             }
             auto keyed = [&](slot at) -> key_query* {
-                std::pair<int, size_t> wanted{0, 0};
-                if (g <= u && m > few_endings && (query_of == std::make_pair(3, g) || same_endings(v, g, endings))) {
-                    wanted = {3, g};
+                std::pair<query_list, size_t> wanted{query_list::none, 0};
+                if (g <= u && m > few_endings &&
+                    (query_of == std::make_pair(query_list::endings, g) || same_endings(v, g, endings))) {
+                    wanted = {query_list::endings, g};
                 } else if (marked) {
-                    wanted = {1, from};
+                    wanted = {query_list::marker, from};
                 } else if (u < n) {
-                    wanted = {2, u + 1};
+                    wanted = {query_list::tail, u + 1};
                 } else {
                     return nullptr;
                 }
                 if (wanted != query_of) {  // stretches that want the same list share one walk through it
                     query_of = wanted;
                     query.others = false;
-                    if (wanted.first == 3) {
+                    if (wanted.first == query_list::endings) {
                         std::vector<std::pair<uint32_t, slot>> items;
                         for (slot i : endings) items.emplace_back(1, i);
                         ending_slots = keyed_slots(std::move(items));
                         query.list = &ending_slots;
                         query.hash = 1;
-                    } else if (wanted.first == 1) {
+                    } else if (wanted.first == query_list::marker) {
                         query.list = &marker_list(from);
                         query.hash = marker_hash(a, from);
                         query.others = true;
@@ -410,8 +415,8 @@ struct length_walk {
                 }
                 return &query;
             };
-            std::pair<slot, int> found = search(k, last, literal, test, keyed);
-            if (found.first != no_slot) return found.second == seq_successor ? found.first : no_slot;
+            std::pair<slot, seq_answer> found = search(k, last, literal, test, keyed);
+            if (found.first != no_slot) return found.second == seq_answer::successor ? found.first : no_slot;
             k = lower_lcp[k];
         }
         return no_slot;  // the first name of another leading part stops, or none is left
@@ -431,24 +436,24 @@ struct length_walk {
             return &query;
         };
         int literal = literal_budget;
-        std::pair<slot, int> found = search(h + 1, static_cast<slot>(m - 1), literal, test, keyed);
-        return found.first != no_slot && found.second == seq_successor ? found.first : no_slot;
+        std::pair<slot, seq_answer> found = search(h + 1, static_cast<slot>(m - 1), literal, test, keyed);
+        return found.first != no_slot && found.second == seq_answer::successor ? found.first : no_slot;
     }
 
     // The walk exactly as written, for an order whose stretches are broken.
     slot literal_second(slot v, number_field& field) {
         view a = name(v);
         for (slot i = free.find(v + 1); i < m; i = free.find(i + 1)) {
-            int r = seq_def(a, name(i), range, field);
-            if (r != seq_skip) return r == seq_successor ? i : no_slot;
+            seq_answer r = seq_def(a, name(i), range, field);
+            if (r != seq_answer::skip) return r == seq_answer::successor ? i : no_slot;
         }
         return no_slot;
     }
     slot literal_next(slot h, number_field field) {
         view a = name(h);
         for (slot i = free.find(h + 1); i < m; i = free.find(i + 1)) {
-            int r = seq_next(a, name(i), field);
-            if (r != seq_skip) return r == seq_successor ? i : no_slot;
+            seq_answer r = seq_next(a, name(i), field);
+            if (r != seq_answer::skip) return r == seq_answer::successor ? i : no_slot;
         }
         return no_slot;
     }

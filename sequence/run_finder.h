@@ -47,7 +47,7 @@ struct name_refs {
 // in the walk's order (ascending by upper-cased name). Returns exactly the
 // entries that the member walk makes of them (each start is
 // the first file not yet taken; its second member comes from seq_def, the
-// others from seq_next; a 0 or the end of the list ends the search), in the
+// others from seq_next; a stop or the end of the list ends the search), in the
 // order of their first members. Work is about linear in the names' total length
 // for names in that order; names in an order that does not keep each shared
 // leading part together are walked one candidate at a time (still exact, but up

@@ -37,9 +37,8 @@ struct build_context {
 template <typename C>
 std::basic_string<C> sequence_name(std::basic_string_view<C> first, std::basic_string_view<C> last,
                                    number_field field, build_context<C>& context, name_registry<C>& registry) {
-    const size_t s = field.field_start, e = field.field_end;
-    const std::basic_string_view<C> slots[4] = {slice(first, 1, s - 1), slice(first, s, e), slice(last, s, e),
-                                                slice(first, e + 1, first.size())};
+    const std::basic_string_view<C> slots[4] = {before_field(first, field), field_text(first, field),
+                                                field_text(last, field), after_field(first, field)};
     const std::basic_string<C> text = fill_template<C>(context.name_template, slots);
     const std::basic_string_view<C> whole(text);
     const size_t dot = rfind(C('.'), whole);
@@ -73,7 +72,7 @@ name_refs<C> lower_all(const folder_read<C>& read, case_map<C>& cases, const nar
         std::vector<std::basic_string_view<C>> names;
         names.reserve(read.files.size());
         for (const listed_file& f : read.files) names.push_back(std::basic_string_view<C>(read.names).substr(f.name_at, f.name_length));
-        joined_texts<C> all = cases.joined(names, true);
+        joined_texts<C> all = cases.joined(names, case_to::lower);
         lowered = std::move(all.units);
         for (size_t i = 0; i < names.size(); ++i) refs.add(1, all.starts[i], names[i].size());
     } else {
@@ -198,7 +197,7 @@ void sort_by_upper(std::vector<uint32_t>& files, const folder_read<C>& read, cas
     std::vector<std::basic_string_view<C>> names;
     names.reserve(files.size());
     for (uint32_t i : files) names.push_back(std::basic_string_view<C>(read.names).substr(read.files[i].name_at, read.files[i].name_length));
-    const joined_texts<C> upper = cases.joined(names, false);
+    const joined_texts<C> upper = cases.joined(names, case_to::upper);
     std::vector<uint32_t> order(files.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
     std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
@@ -275,8 +274,7 @@ bool folder_read<C>::add(std::basic_string_view<C> name, uint32_t attributes, ui
 
 template <typename C>
 bool same_outer_text(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field) {
-    const size_t s = field.field_start, e = field.field_end;
-    return slice(a, 1, s - 1) == slice(b, 1, s - 1) && slice(a, e + 1, a.size()) == slice(b, e + 1, b.size());
+    return before_field(a, field) == before_field(b, field) && after_field(a, field) == after_field(b, field);
 }
 
 template <typename C>

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/text.h"
-
 namespace tallyrun {
 namespace {
 
@@ -17,26 +15,20 @@ inline C at(std::basic_string_view<C> s, size_t p) {
     return s[p - 1];
 }
 
-// Equal slices from..to of two names of the same length.
-template <typename C>
-inline bool same_slice(std::basic_string_view<C> a, std::basic_string_view<C> b, size_t from, size_t to) {
-    return slice(a, from, to) == slice(b, from, to);
-}
-
 // The last three checks, shared by both tests: text after the field, digits
 // (not_digits answers a field that is not all digits), and the difference of
 // the two numbers.
 template <typename C>
-int compare_fields(std::basic_string_view<C> a, std::basic_string_view<C> b, size_t start, size_t end,
-                   int not_digits, number_field* set) {
-    if (!same_slice(a, b, end + 1, a.size())) return seq_skip;
-    std::basic_string_view<C> x = slice(a, start, end), y = slice(b, start, end);
+seq_answer compare_fields(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field,
+                          seq_answer not_digits, number_field* set) {
+    if (after_field(a, field) != after_field(b, field)) return seq_answer::skip;
+    std::basic_string_view<C> x = field_text(a, field), y = field_text(b, field);
     if (!all_digits(x) || !all_digits(y)) return not_digits;
     double d = number_of(y) - number_of(x);
-    if (d == 0) return seq_skip;
-    if (d != 1) return seq_stop;
-    if (set) *set = number_field{start, end};
-    return seq_successor;
+    if (d == 0) return seq_answer::skip;
+    if (d != 1) return seq_answer::stop;
+    if (set) *set = field;
+    return seq_answer::successor;
 }
 
 }  // namespace
@@ -61,11 +53,11 @@ double number_of(std::basic_string_view<C> digits) {
 }
 
 template <typename C>
-int seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field) {
+seq_answer seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field) {
     size_t n = a.size();
-    if (b.size() != n) return seq_skip;
+    if (b.size() != n) return seq_answer::skip;
     size_t first = range.first < 1 ? 1 : static_cast<size_t>(range.first);
-    if (n < first) return seq_skip;
+    if (n < first) return seq_answer::skip;
     size_t u = range.last == 0 ? n : std::min(static_cast<size_t>(range.last), n);
 
     size_t w = first;
@@ -84,26 +76,27 @@ int seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range 
         }
     }
 
-    if (!same_slice(a, b, 1, start - 1)) return seq_stop;
+    const number_field found{start, end};
+    if (before_field(a, found) != before_field(b, found)) return seq_answer::stop;
     // A field that is no number means only "not this candidate": img01.jpg meets
     // img01.png before img02.jpg, and each format is a run of its own.
-    return compare_fields(a, b, start, end, seq_skip, &field);
+    return compare_fields(a, b, found, seq_answer::skip, &field);
 }
 
 template <typename C>
-int seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field) {
-    if (a.size() != b.size()) return seq_skip;
-    size_t s = field.field_start, e = field.field_end;
-    if (s == 0 || e > a.size()) return seq_stop;  // no field yet, or one of another run's names
-    if (!same_slice(a, b, 1, s - 1)) return seq_stop;
-    return compare_fields<C>(a, b, s, e, seq_stop, nullptr);
+seq_answer seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field) {
+    if (a.size() != b.size()) return seq_answer::skip;
+    // No field yet, or the field of another run's names.
+    if (field.field_start == 0 || field.field_end > a.size()) return seq_answer::stop;
+    if (before_field(a, field) != before_field(b, field)) return seq_answer::stop;
+    return compare_fields<C>(a, b, field, seq_answer::stop, nullptr);
 }
 
 #define TALLYRUN_SEQ_MATCH(C)                                                                                \
     template bool all_digits<C>(std::basic_string_view<C>);                                                  \
     template double number_of<C>(std::basic_string_view<C>);                                                 \
-    template int seq_def<C>(std::basic_string_view<C>, std::basic_string_view<C>, seq_range, number_field&); \
-    template int seq_next<C>(std::basic_string_view<C>, std::basic_string_view<C>, number_field);
+    template seq_answer seq_def<C>(std::basic_string_view<C>, std::basic_string_view<C>, seq_range, number_field&); \
+    template seq_answer seq_next<C>(std::basic_string_view<C>, std::basic_string_view<C>, number_field);
 TALLYRUN_SEQ_MATCH(char)
 TALLYRUN_SEQ_MATCH(char16_t)
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "config/text.h"
 #include "support/unit.h"
 
 namespace tallyrun {
@@ -23,20 +24,39 @@ struct number_field {
     size_t field_end = 0;
 };
 
-// Results of both tests.
-inline constexpr int seq_stop = 0;       // the candidate cannot continue the run: stop looking
-inline constexpr int seq_skip = 1;       // not this one, but a later name still may
-inline constexpr int seq_successor = 2;  // the candidate's number is exactly one more
+// The parts of a name around a number field, as views of it: the text before
+// the field, the field itself and the text after it. A part that lies outside
+// the name is empty; with no field (start 0) the text before it is the whole
+// name. These alone turn the field's 1-based positions into parts of a name.
+template <typename C>
+std::basic_string_view<C> before_field(std::basic_string_view<C> name, number_field field) {
+    return slice(name, 1, field.field_start - 1);
+}
+template <typename C>
+std::basic_string_view<C> field_text(std::basic_string_view<C> name, number_field field) {
+    return slice(name, field.field_start, field.field_end);
+}
+template <typename C>
+std::basic_string_view<C> after_field(std::basic_string_view<C> name, number_field field) {
+    return slice(name, field.field_end + 1, name.size());
+}
+
+// What both tests answer of a candidate.
+enum class seq_answer {
+    stop,       // the candidate cannot continue the run: stop looking
+    skip,       // not this one, but a later name still may
+    successor,  // the candidate's number is exactly one more
+};
 
 // Both tests take names already lower-cased by the Windows rules of their side
 // (sequence/case_map.h), so that case is ignored.
 //
-// Is b the second member of a run that a starts? On 2 it sets field, and only then.
+// Is b the second member of a run that a starts? On successor it sets field, and only then.
 template <typename C>
-int seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field);
+seq_answer seq_def(std::basic_string_view<C> a, std::basic_string_view<C> b, seq_range range, number_field& field);
 // Is b the successor of the member a, with the run's field?
 template <typename C>
-int seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
+seq_answer seq_next(std::basic_string_view<C> a, std::basic_string_view<C> b, number_field field);
 
 // True when every unit of s is a digit ("0" to "9" only); true for the empty text.
 template <typename C>

@@ -17,15 +17,23 @@ namespace {
 
 const char* ini_path = "C:\\cfg\\tallyrun.ini";
 
-// The failure code of content, or 1000000 when it reads as a table.
-int code_of(std::string_view content) {
-    ini_result r = parse_ini_text(content);
-    return r.ok ? 1000000 : r.code;
+// How a read ended, as text: "a table", or its failure and line.
+std::string outcome(const ini_result& r) {
+    if (r.ok) return "a table";
+    switch (r.failure) {
+    case ini_failure::cannot_read: return "cannot read";
+    case ini_failure::no_section: return "no section";
+    case ini_failure::broken_header: return "broken header on line " + std::to_string(r.line);
+    case ini_failure::duplicate_name: return "duplicate name on line " + std::to_string(r.line);
+    }
+    return "unknown failure";
 }
+
+std::string outcome_of(std::string_view content) { return outcome(parse_ini_text(content)); }
 
 // A table as text: "[name]{n=v|n=v}" per section, for compact comparison.
 std::string shape(const ini_result& r) {
-    if (!r.ok) return "code " + std::to_string(r.code);
+    if (!r.ok) return outcome(r);
     std::string s;
     for (const ini_section& section : r.table) {
         s += "[" + section.name + "]{";
@@ -36,18 +44,18 @@ std::string shape(const ini_result& r) {
     return s;
 }
 
-TEST(ini_reader, no_section_yields_zero) {
-    EXPECT_EQ(code_of(""), 0);
-    EXPECT_EQ(code_of("\n\n   \n\t\r\n"), 0);
-    EXPECT_EQ(code_of("; only a comment\n\n;another\n"), 0);
-    EXPECT_EQ(code_of("key=value\nother=1\n"), 0);
+TEST(ini_reader, no_section_header) {
+    EXPECT_EQ(outcome_of(""), "no section");
+    EXPECT_EQ(outcome_of("\n\n   \n\t\r\n"), "no section");
+    EXPECT_EQ(outcome_of("; only a comment\n\n;another\n"), "no section");
+    EXPECT_EQ(outcome_of("key=value\nother=1\n"), "no section");
 }
 
 TEST(ini_reader, broken_headers_yield_their_line) {
-    EXPECT_EQ(code_of("; one\n\n[]\n"), 3);
-    EXPECT_EQ(code_of("\n[Options\nrange=1-2\n"), 2);
-    EXPECT_EQ(code_of("[Options]\nrange=1-2\n[]x]\n"), 3);  // the first ']' is the second byte
-    EXPECT_EQ(code_of("  [\n"), 1);
+    EXPECT_EQ(outcome_of("; one\n\n[]\n"), "broken header on line 3");
+    EXPECT_EQ(outcome_of("\n[Options\nrange=1-2\n"), "broken header on line 2");
+    EXPECT_EQ(outcome_of("[Options]\nrange=1-2\n[]x]\n"), "broken header on line 3");  // the first ']' is the second byte
+    EXPECT_EQ(outcome_of("  [\n"), "broken header on line 1");
 }
 
 TEST(ini_reader, header_names) {
@@ -58,18 +66,18 @@ TEST(ini_reader, header_names) {
 }
 
 TEST(ini_reader, duplicate_sections_ignore_case) {
-    EXPECT_EQ(code_of("[options]\n\nx=1\n\n[OPTIONS]\n"), -5);
-    EXPECT_EQ(code_of("[a]\n[b]\n[A]\n"), -3);
-    EXPECT_EQ(code_of("[\xC4]\n[\xE4]\n"), -2);  // code page 1252 upper and lower A umlaut
+    EXPECT_EQ(outcome_of("[options]\n\nx=1\n\n[OPTIONS]\n"), "duplicate name on line 5");
+    EXPECT_EQ(outcome_of("[a]\n[b]\n[A]\n"), "duplicate name on line 3");
+    EXPECT_EQ(outcome_of("[\xC4]\n[\xE4]\n"), "duplicate name on line 2");  // code page 1252 upper and lower A umlaut
 }
 
 TEST(ini_reader, duplicate_keys_in_one_section) {
-    EXPECT_EQ(code_of("[Options]\nrange=1-9\nRange = 2\n"), -3);
-    EXPECT_EQ(code_of("[a]\nk=1\n[b]\nk=2\n"), 1000000) << "the same key in two sections is fine";
-    EXPECT_EQ(code_of("[a]\n; note\n=x\n"), -3) << "a comment has the empty name";
-    EXPECT_EQ(code_of("[a]\nno equals here\n=x\n"), -3);
-    EXPECT_EQ(code_of("[a]\n=x\n=y\n"), -3);
-    EXPECT_EQ(code_of("[a]\n=x\nplain\n;c\n"), 1000000) << "lines without '=' are not tested";
+    EXPECT_EQ(outcome_of("[Options]\nrange=1-9\nRange = 2\n"), "duplicate name on line 3");
+    EXPECT_EQ(outcome_of("[a]\nk=1\n[b]\nk=2\n"), "a table") << "the same key in two sections is fine";
+    EXPECT_EQ(outcome_of("[a]\n; note\n=x\n"), "duplicate name on line 3") << "a comment has the empty name";
+    EXPECT_EQ(outcome_of("[a]\nno equals here\n=x\n"), "duplicate name on line 3");
+    EXPECT_EQ(outcome_of("[a]\n=x\n=y\n"), "duplicate name on line 3");
+    EXPECT_EQ(outcome_of("[a]\n=x\nplain\n;c\n"), "a table") << "lines without '=' are not tested";
 }
 
 TEST(ini_reader, entry_lines) {
@@ -88,20 +96,20 @@ TEST(ini_reader, lead_in_section) {
 }
 
 TEST(ini_reader, byte_order_mark_hides_the_first_header) {
-    EXPECT_EQ(code_of("\xEF\xBB\xBF[Options]\nrange=1-2\n"), 0);
+    EXPECT_EQ(outcome_of("\xEF\xBB\xBF[Options]\nrange=1-2\n"), "no section");
     EXPECT_EQ(shape(parse_ini_text("\xEF\xBB\xBF[Options]\n[Other]\n")),
               "[]{=\xEF\xBB\xBF[Options]}[Other]{}");
 }
 
 TEST(ini_reader, carriage_returns_alone_make_one_line) {
     EXPECT_EQ(shape(parse_ini_text("[Options]\rrange=1-2\rseqpattern=%s%s\r")), "[Options]{}");
-    EXPECT_EQ(code_of("; c\r[Options]\r"), 0);
+    EXPECT_EQ(outcome_of("; c\r[Options]\r"), "no section");
     EXPECT_EQ(shape(parse_ini_text("[Options\r]\r")), "[Options\r]{}") << "the CR is inside";
 }
 
 TEST(ini_reader, line_endings) {
     EXPECT_EQ(shape(parse_ini_text("[s]\r\na=1\r\nb=2")), "[s]{a=1|b=2}") << "no final line feed";
-    EXPECT_EQ(code_of("[s]\r\n\r\n\r\na=1\r\nA=2\r\n"), -5) << "every physical line counts";
+    EXPECT_EQ(outcome_of("[s]\r\n\r\n\r\na=1\r\nA=2\r\n"), "duplicate name on line 5") << "every physical line counts";
 }
 
 TEST(ini_reader, nul_and_high_bytes_are_ordinary_bytes) {
@@ -119,10 +127,10 @@ TEST(ini_reader, file_through_the_bindings) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "; c\r\n[Options]\r\nRange = 2-12\r\n");
     EXPECT_EQ(shape(read_ini_file(utf16(ini_path))), "[]{=; c}[Options]{Range=2-12}");
-    EXPECT_EQ(read_ini_file(u"C:\\cfg\\missing.ini").code, -1);
+    EXPECT_EQ(outcome(read_ini_file(u"C:\\cfg\\missing.ini")), "cannot read");
     EXPECT_FALSE(read_ini_file(u"C:\\cfg\\missing.ini").ok);
     fs.add_folder("C:\\cfg\\folder.ini");
-    EXPECT_EQ(read_ini_file(u"C:\\cfg\\folder.ini").code, -1);
+    EXPECT_EQ(outcome(read_ini_file(u"C:\\cfg\\folder.ini")), "cannot read");
 }
 
 TEST(ini_reader, file_and_text_agree_across_chunk_boundaries) {
@@ -147,7 +155,7 @@ TEST(ini_reader, file_stops_at_the_first_error) {
     text += "K5=again\n[]\n";
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, text);
-    EXPECT_EQ(read_ini_file(utf16(ini_path)).code, -20002);
+    EXPECT_EQ(outcome(read_ini_file(utf16(ini_path))), "duplicate name on line 20002");
 }
 
 int32_t TR_WINAPI failing_read(win_handle, void*, uint32_t, uint32_t* done, void*) {
@@ -159,7 +167,7 @@ TEST(ini_reader, read_failure_counts_as_unopenable) {
     fake_fs fs;
     fs.add_file(ini_path, ~0ull, {}, 32, "[Options]\n");
     binding_override o(win.ReadFile, failing_read);
-    EXPECT_EQ(read_ini_file(utf16(ini_path)).code, -1);
+    EXPECT_EQ(outcome(read_ini_file(utf16(ini_path))), "cannot read");
 }
 
 TEST(ini_reader, huge_inputs) {
@@ -174,7 +182,7 @@ TEST(ini_reader, huge_inputs) {
     std::string key(10000, 'k');
     r = parse_ini_text("[Options]\n" + key + "=" + key + "\n" + key + " = x\n");
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.code, -3);
+    EXPECT_EQ(outcome(r), "duplicate name on line 3");
 
     std::string one_line(10u << 20, 'x');
     r = parse_ini_text("[s]\n" + one_line);
@@ -193,7 +201,7 @@ TEST(ini_reader, random_bytes_never_break_the_invariants) {
                               : alphabet[random() % (sizeof alphabet - 1)];
         ini_result r = parse_ini_text(text);
         if (!r.ok) {
-            EXPECT_NE(r.code, -1) << "text never yields 'cannot open'";
+            EXPECT_NE(outcome(r), "cannot read") << "text never yields 'cannot open'";
             EXPECT_TRUE(r.table.empty());
             continue;
         }
@@ -220,11 +228,11 @@ TEST(ini_reader, real_file_on_disk) {
         out << text;
     }
     ini_result r = read_ini_file((folder / "tallyrun.ini").u16string());
-    ASSERT_TRUE(r.ok) << "code " << r.code << " for " << path;
+    ASSERT_TRUE(r.ok) << outcome(r) << " for " << path;
     EXPECT_EQ(shape(r), shape(parse_ini_text(text)));
     EXPECT_EQ(r.table[1].entries.back().value, "%s..%s");
-    EXPECT_EQ(read_ini_file((folder / "missing.ini").u16string()).code, -1);
-    EXPECT_EQ(read_ini_file(folder.u16string()).code, -1) << "a folder cannot be read";
+    EXPECT_EQ(outcome(read_ini_file((folder / "missing.ini").u16string())), "cannot read");
+    EXPECT_EQ(outcome(read_ini_file(folder.u16string())), "cannot read") << "a folder cannot be read";
     std::filesystem::remove_all(folder);
 }
 #endif

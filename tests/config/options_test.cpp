@@ -343,11 +343,11 @@ TEST(range_check, bad) {
 }
 
 TEST(messages, formats) {
-    EXPECT_EQ(error_format(err_in_file), "Error in file '%s' :\n");
-    EXPECT_EQ(error_format(err_bad_value), "Section '%s' : Key '%s' cannot take value '%s'.");
-    EXPECT_EQ(error_format(0), "");
-    EXPECT_EQ(error_format(9), "");
-    EXPECT_EQ(compose_error(err_broken_header, u"C:\\cfg\\tallyrun.ini", {"3"}),
+    EXPECT_EQ(error_format(config_error::in_file), "Error in file '%s' :\n");
+    EXPECT_EQ(error_format(config_error::bad_value), "Section '%s' : Key '%s' cannot take value '%s'.");
+    EXPECT_EQ(error_format(static_cast<config_error>(-1)), "");
+    EXPECT_EQ(error_format(static_cast<config_error>(8)), "");
+    EXPECT_EQ(compose_error(config_error::broken_header, u"C:\\cfg\\tallyrun.ini", {"3"}),
               u"Error in file 'C:\\cfg\\tallyrun.ini' :\nBroken section header on line 3.");
 }
 

@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The reader on its own agrees with the reader behind read_ini.
     ini_result direct = parse_ini_text(content);
-    FUZZ_CHECK(direct.ok || direct.code != -1, "parse_ini_text answered -1");
+    FUZZ_CHECK(direct.ok || direct.failure != ini_failure::cannot_read, "parse_ini_text answered cannot_read");
     if (direct.ok) {
         FUZZ_CHECK(!direct.table.empty(), "a table without sections");
         for (size_t i = 0; i < direct.table.size(); ++i)

@@ -52,7 +52,7 @@ TEST(case_map, many_texts_at_once_map_each_as_alone) {
     std::vector<std::string_view> texts{"IMG_0001.JPG", "", "\xC4rger", std::string_view("A\0B", 3)};
     case_map<char> cases;
     EXPECT_TRUE(cases.per_unit()) << "code page 1252 has single-byte characters";
-    std::vector<std::string> lower = strings_of(cases.joined(texts, true)), upper = strings_of(cases.joined(texts, false));
+    std::vector<std::string> lower = strings_of(cases.joined(texts, case_to::lower)), upper = strings_of(cases.joined(texts, case_to::upper));
     ASSERT_EQ(lower.size(), texts.size());
     ASSERT_EQ(upper.size(), texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -68,7 +68,7 @@ TEST(case_map, a_table_that_windows_maps_only_in_part_is_not_used) {
     binding_override o(win.CharLowerBuffA, &map_fewer);
     case_map<char> cases;
     EXPECT_FALSE(cases.per_unit());
-    EXPECT_EQ(strings_of(cases.joined({"ABC", "DEF"}, true)), (std::vector<std::string>{"ABC", "DEF"}))
+    EXPECT_EQ(strings_of(cases.joined({"ABC", "DEF"}, case_to::lower)), (std::vector<std::string>{"ABC", "DEF"}))
         << "where Windows maps fewer bytes, each text stays as it was";
 }
 
@@ -80,7 +80,7 @@ TEST(case_map, a_double_byte_code_page_maps_whole_texts_through_windows) {
     std::string text = "x\x81" "ab";
     cases.upper(text.data(), text.size());
     EXPECT_EQ(text, "X\x81" "aB");
-    EXPECT_EQ(strings_of(cases.joined({"\x81" "ab", "ab"}, false)), (std::vector<std::string>{"\x81" "aB", "AB"}));
+    EXPECT_EQ(strings_of(cases.joined({"\x81" "ab", "ab"}, case_to::upper)), (std::vector<std::string>{"\x81" "aB", "AB"}));
 }
 
 TEST(case_map, wide_units_are_asked_of_windows_once_and_pairs_map_as_one) {

@@ -60,9 +60,9 @@ std::vector<found_run> literal_walk(const std::vector<std::basic_string<C>>& nam
         number_field field;
         for (size_t i = v + 1; i < names.size(); ++i) {
             if (taken[i]) continue;
-            int r = seq_def<C>(names[v], names[i], range, field);
-            if (r == seq_successor) h = i;
-            if (r != seq_skip) break;
+            seq_answer r = seq_def<C>(names[v], names[i], range, field);
+            if (r == seq_answer::successor) h = i;
+            if (r != seq_answer::skip) break;
         }
         if (h < names.size()) {
             entry.field_start = field.field_start;
@@ -75,9 +75,9 @@ std::vector<found_run> literal_walk(const std::vector<std::basic_string<C>>& nam
             h = names.size();
             for (size_t i = l + 1; i < names.size(); ++i) {
                 if (taken[i]) continue;
-                int r = seq_next<C>(names[l], names[i], field);
-                if (r == seq_successor) h = i;
-                if (r != seq_skip) break;
+                seq_answer r = seq_next<C>(names[l], names[i], field);
+                if (r == seq_answer::successor) h = i;
+                if (r != seq_answer::skip) break;
             }
         }
         out.push_back(entry);

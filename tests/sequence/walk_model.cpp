@@ -42,9 +42,9 @@ size_t find_second_member(const std::vector<shown_file<C>>& files, size_t v, con
                           seq_range range, number_field& field) {
     for (size_t i = v + 1; i <= files.size(); ++i) {
         if (taken[i - 1]) continue;
-        int r = seq_def<C>(mapped(files[v - 1].name, true), mapped(files[i - 1].name, true), range, field);
-        if (r == 2) return i;
-        if (r == 0) return 0;
+        seq_answer r = seq_def<C>(mapped(files[v - 1].name, true), mapped(files[i - 1].name, true), range, field);
+        if (r == seq_answer::successor) return i;
+        if (r == seq_answer::stop) return 0;
     }
     return 0;
 }
@@ -54,9 +54,9 @@ size_t find_next_member(const std::vector<shown_file<C>>& files, size_t h, const
                         number_field field) {
     for (size_t i = h + 1; i <= files.size(); ++i) {
         if (taken[i - 1]) continue;
-        int r = seq_next<C>(mapped(files[h - 1].name, true), mapped(files[i - 1].name, true), field);
-        if (r == 2) return i;
-        if (r == 0) return 0;
+        seq_answer r = seq_next<C>(mapped(files[h - 1].name, true), mapped(files[i - 1].name, true), field);
+        if (r == seq_answer::successor) return i;
+        if (r == seq_answer::stop) return 0;
     }
     return 0;
 }

@@ -100,7 +100,7 @@ TEST(bindings_win, case_mapping_of_texts_agrees_with_windows_byte_for_byte) {
         std::string got = lower ? win_lower(all_bytes()) : win_upper(all_bytes());
         const std::string text = all_bytes();
         case_map<char> cases;
-        joined_texts<char> all = cases.joined({text, "x"}, lower);
+        joined_texts<char> all = cases.joined({text, "x"}, lower ? case_to::lower : case_to::upper);
         EXPECT_EQ(got, real) << (lower ? "lower" : "upper");
         EXPECT_EQ(all[0], real) << (lower ? "lower" : "upper") << ", many at once";
     }
