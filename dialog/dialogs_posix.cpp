@@ -269,8 +269,6 @@ intptr_t form_event(uintptr_t form, char* item, intptr_t message, intptr_t, intp
     return 0;
 }
 
-}  // namespace
-
 int32_t TR_WINAPI message_box_a(win_handle, const char* text, const char* caption, uint32_t type) {
     const host_calls* host = host_of();
     if (host && host->MessageBox)
@@ -325,6 +323,8 @@ int32_t TR_WINAPI end_dialog_posix(win_handle window, intptr_t result) {
     }
     return 1;
 }
+
+}  // namespace
 
 void bind_host_forms(host_forms* forms) {
     win.forms = forms;

@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
-#include <type_traits>
 
 #include "config/text.h"
 #include "plugin/context.h"

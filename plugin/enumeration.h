@@ -3,19 +3,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <deque>
-#include <map>
 #include <unordered_map>
 #include <vector>
 
 #include "plugin/folder.h"
-#include "support/bindings.h"
 #include "sequence/case_map.h"
 #include "sequence/memo.h"
+#include "support/bindings.h"
 #include "support/unit.h"
 
 namespace tallyrun {
@@ -96,10 +96,9 @@ struct search_handle {
 };
 
 // Listing numbers rise for the life of the DLL and are never reused, so a
-// stale number can never reach another folder's listing. Every exported
-// function may run on any thread: the tables and handles are read and changed
-// only under `lock`, which is never held while a folder is read, a message
-// shown or a file copied.
+// stale number can never reach another folder's listing. The tables and
+// handles are read and changed only under `lock` (plugin/context.h says how
+// that keeps every entry point safe on any thread).
 struct listing_tables {
     std::mutex lock;
     listing_table<char> narrow;

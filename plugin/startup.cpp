@@ -1,4 +1,4 @@
-// The plugin-wide state, the start-up that gives it its first values, and the host's settings calls.
+// The one context, the start-up that gives it its first values, and the host's settings calls.
 #include "plugin/startup.h"
 
 #include "plugin/context.h"

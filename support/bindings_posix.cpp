@@ -81,21 +81,21 @@ struct descriptor_kind {
     static bool valid(int fd) { return fd >= 0; }
     static bool close(int fd) { return ::close(fd) == 0 || errno == EINTR; }
 };
-struct folder_listing_kind {
+struct directory_stream_kind {
     using value_type = DIR*;
     static DIR* none() { return nullptr; }
     static bool valid(DIR* dir) { return dir != nullptr; }
     static bool close(DIR* dir) { return closedir(dir) == 0 || errno == EINTR; }
 };
 using descriptor = owned<descriptor_kind>;
-using folder_listing = owned<folder_listing_kind>;
+using directory_stream = owned<directory_stream_kind>;
 
 enum class handle_kind : uint32_t { file = 0x46494C45, search = 0x46494E44 };
 
 struct posix_handle {
     handle_kind kind;
     descriptor fd;       // an open file
-    folder_listing dir;  // a folder being listed; none for a search that found one entry
+    directory_stream dir;  // a folder being listed; none for a search that found one entry
 };
 
 // The table hands out a record's address; the record is deleted in one place,
@@ -331,7 +331,7 @@ win_handle TR_WINAPI find_first_file(const char16_t* pattern, win_find_data_w* d
     if (last == "*") {
         const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
         descriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        folder_listing dir(fd.ok() ? fdopendir(fd.get()) : nullptr);
+        directory_stream dir(fd.ok() ? fdopendir(fd.get()) : nullptr);
         if (!dir.ok()) {
             fail(errno == ENOENT ? error_path_not_found : windows_error_of(errno));
             return invalid_handle;
@@ -355,7 +355,7 @@ win_handle TR_WINAPI find_first_file(const char16_t* pattern, win_find_data_w* d
         link_to_nothing = S_ISLNK(st.st_mode);
     }
     fill_find_data(last, st, link_to_nothing, data);
-    return hand_out(posix_handle{handle_kind::search, descriptor(), folder_listing()});
+    return hand_out(posix_handle{handle_kind::search, descriptor(), directory_stream()});
 }
 
 int32_t TR_WINAPI find_next_file(win_handle find, win_find_data_w* data) {
@@ -395,7 +395,7 @@ win_handle TR_WINAPI create_file(const char16_t* name, uint32_t access, uint32_t
         fail(errno == ENOENT ? not_found_error(path) : windows_error_of(errno));
         return invalid_handle;
     }
-    return hand_out(posix_handle{handle_kind::file, std::move(fd), folder_listing()});
+    return hand_out(posix_handle{handle_kind::file, std::move(fd), directory_stream()});
 }
 
 int32_t TR_WINAPI read_file(win_handle file, void* buffer, uint32_t size, uint32_t* done, void*) {
